@@ -1,0 +1,62 @@
+// The program's persistent settings: one registry key of string values plus the CDDB server
+// list subkey. Loaded once at start-up, saved at exit and after the preferences dialog.
+#pragma once
+
+#include <string>
+
+inline constexpr const char* kSettingsKey = "Software\\Sorn & Kelvig\\Sorn Karaoke";
+inline constexpr const char* kServersKey = "Software\\Sorn & Kelvig\\Sorn Karaoke\\cddb servers";
+inline constexpr int kMaxCddbServers = 16;
+inline constexpr size_t kServerTextMax = 50;  // characters kept per server-list entry
+inline constexpr const char* kPlaceholderHelloHost = "localhost";
+inline constexpr const char* kDefaultLyricsHost = "lyrics.example.org";
+
+struct CddbServerEntry {
+  std::string address;   // host name
+  std::string location;  // e.g. "Carmel, IN USA"
+};
+
+struct Settings {
+  std::string databasePath;  // "Database Path": CD information folder, ends in "/"
+  std::string cddbHost;      // "CDDB Host": hello host name
+  std::string cddbUser;      // "CDDB User": hello user name
+  int cddbServer = 0;        // "CDDB Server": index into servers, 0..serverCount
+  int cdMode = 1;            // "CD Mode" 0..3
+  int repeat = 0;            // "Repeat" 0..1
+  int jitterBuffer = 0;      // "Jitter Buffer" 0..3
+  int selectedDrive = 0;     // "Selected Drive" 0..8
+  int firstCddb = 1;         // "First cddb" 0..1
+  int firstCd = 1;           // "First CD" 0..1
+  std::string lyricsHost;    // "Lyrics Add"
+  float audioCdLevel = 7.0f;          // "Audio CD Level" 0..10
+  float audioMicrophoneLevel = 7.0f;  // "Audio Microphone Level" 0..10
+  int useFullScreen = 0;     // "Use Full Screen" 0..1
+  int panelDisplay = 0;      // "Panel Display" 0 microphone, 1 lyrics
+  int useSplashScreen = 1;   // "Use Splash Screen" 0..1
+  std::string browser = "none";  // "Browser": path of the web browser, or "none"
+
+  CddbServerEntry servers[kMaxCddbServers];
+  int serverCount = 0;
+  int serverCountAtLoad = 0;  // entries present in the store when it was loaded
+  std::string cddbServerHost; // address of the chosen server
+
+  std::string computerName;  // for the log
+  std::string userName;
+};
+
+extern Settings settings;
+
+// Loads every value (first run: sets the defaults, creates the CD information folder and saves
+// at once). A store that cannot be read never stops start-up: defaults load and a trace line
+// says why. Returns 0.
+int LoadSettings();
+void SaveSettings();
+void SetFirstRunDefaults();
+// Hello identity from $EMAIL: the whole address as user, the part after "@" as host.
+void ReadMailIdentity();
+// The built-in CDDB server list.
+void SetDefaultServerList();
+// Host of the chosen server; the first server when the index points past the list.
+std::string ChosenServerHost();
+// The first-run CD information folder: $XDG_DATA_HOME/sorn-karaoke/CD Data/.
+std::string DefaultDatabasePath();

@@ -1,0 +1,58 @@
+#include "platform/sync/event.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "app/diagnostics.h"
+
+TEST(Event, AutoResetReleasesOneWaitThenClears) {
+  Event event(Event::Reset::kAuto, true);
+  EXPECT_EQ(event.Wait(0), kWaitObject0);
+  EXPECT_EQ(event.Wait(0), kWaitTimeout);
+  EXPECT_STREQ(WaitResultName(event.Wait(10)), "WAIT_TIMEOUT");
+}
+
+TEST(Event, ManualResetStaysSetUntilReset) {
+  Event event(Event::Reset::kManual, false);
+  EXPECT_EQ(event.Wait(0), kWaitTimeout);
+  event.Set();
+  EXPECT_EQ(event.Wait(0), kWaitObject0);
+  EXPECT_EQ(event.Wait(0), kWaitObject0);
+  event.ResetEvent();
+  EXPECT_FALSE(event.IsSet());
+  EXPECT_EQ(event.Wait(0), kWaitTimeout);
+}
+
+TEST(Event, SetWakesAWaiterOnAnotherThread) {
+  Event event;
+  std::atomic<int> result{-99};
+  std::thread waiter([&] { result = event.Wait(kInfinite); });
+  event.Set();
+  waiter.join();
+  EXPECT_EQ(result.load(), kWaitObject0);
+  EXPECT_FALSE(event.IsSet());  // the auto-reset event was consumed by the waiter
+}
+
+TEST(Event, ManualResetReleasesEveryWaiter) {
+  Event event(Event::Reset::kManual);
+  std::atomic<int> woken{0};
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < 4; ++i)
+    waiters.emplace_back([&] {
+      if (event.Wait(kInfinite) == kWaitObject0) ++woken;
+    });
+  event.Set();
+  for (auto& t : waiters) t.join();
+  EXPECT_EQ(woken.load(), 4);
+}
+
+TEST(Event, AutoResetSetTwiceBeforeWaitCountsOnce) {
+  Event event;
+  event.Set();
+  event.Set();
+  EXPECT_EQ(event.Wait(0), kWaitObject0);
+  EXPECT_EQ(event.Wait(0), kWaitTimeout);
+}

@@ -1,0 +1,88 @@
+#include "platform/sync/periodic_timer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/sync/event.h"
+
+using namespace std::chrono_literals;
+
+TEST(PeriodicTimer, CallsBackRepeatedlyOnItsOwnThreadWithItsId) {
+  PeriodicTimer timer;
+  std::atomic<int> calls{0};
+  std::atomic<uint32_t> seenId{0};
+  std::atomic<bool> onCallerThread{false};
+  const auto caller = std::this_thread::get_id();
+  Event third;
+  uint32_t id = timer.Start(5, [&](uint32_t timerId) {
+    seenId = timerId;
+    if (std::this_thread::get_id() == caller) onCallerThread = true;
+    if (++calls == 3) third.Set();
+  });
+  ASSERT_NE(id, 0u);
+  EXPECT_EQ(third.Wait(5000), kWaitObject0);
+  timer.Kill();
+  EXPECT_EQ(seenId.load(), id);
+  EXPECT_FALSE(onCallerThread.load());
+}
+
+TEST(PeriodicTimer, KillStopsCallbacksAndWaitsForARunningOne) {
+  PeriodicTimer timer;
+  std::atomic<int> calls{0};
+  std::atomic<bool> inside{false};
+  Event entered;
+  timer.Start(2, [&](uint32_t) {
+    inside = true;
+    entered.Set();
+    std::this_thread::sleep_for(20ms);
+    ++calls;
+    inside = false;
+  });
+  ASSERT_EQ(entered.Wait(5000), kWaitObject0);
+  timer.Kill();
+  EXPECT_FALSE(inside.load());  // Kill returned only after the callback finished
+  const int after = calls.load();
+  std::this_thread::sleep_for(30ms);
+  EXPECT_EQ(calls.load(), after);
+  EXPECT_FALSE(timer.Running());
+}
+
+TEST(PeriodicTimer, SlowCallbackNeverOverlapsItself) {
+  PeriodicTimer timer;
+  std::atomic<int> concurrent{0}, worst{0}, calls{0};
+  Event done;
+  timer.Start(1, [&](uint32_t) {
+    int now = ++concurrent;
+    if (now > worst) worst = now;
+    std::this_thread::sleep_for(5ms);
+    --concurrent;
+    if (++calls == 5) done.Set();
+  });
+  ASSERT_EQ(done.Wait(5000), kWaitObject0);
+  timer.Kill();
+  EXPECT_EQ(worst.load(), 1);
+}
+
+TEST(PeriodicTimer, KillFromInsideTheCallbackEndsTheTimer) {
+  PeriodicTimer timer;
+  std::atomic<int> calls{0};
+  Event killed;
+  timer.Start(2, [&](uint32_t) {
+    ++calls;
+    timer.Kill();
+    killed.Set();
+  });
+  ASSERT_EQ(killed.Wait(5000), kWaitObject0);
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(calls.load(), 1);
+}
+
+TEST(PeriodicTimer, RefusesZeroPeriodOrNoCallback) {
+  PeriodicTimer timer;
+  EXPECT_EQ(timer.Start(0, [](uint32_t) {}), 0u);
+  EXPECT_EQ(timer.Start(10, nullptr), 0u);
+  EXPECT_FALSE(timer.Running());
+}
