@@ -6,10 +6,9 @@
 Event::Event(Reset mode, bool initiallySet) : manual_(mode == Reset::kManual), set_(initiallySet) {}
 
 bool Event::Set() {
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    set_ = true;
-  }
+  // Notified under the lock: a waiter that wakes may destroy the event at once.
+  std::lock_guard<std::mutex> guard(lock_);
+  set_ = true;
   if (manual_)
     changed_.notify_all();
   else

@@ -10,7 +10,7 @@ PeriodicTimer::~PeriodicTimer() { Kill(); }
 
 uint32_t PeriodicTimer::Start(uint32_t periodMs, Callback callback) {
   if (periodMs == 0 || !callback) return 0;
-  if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) return 0;
+  if (OnTimerThread()) return 0;
   Kill();
   uint32_t id = nextTimerId.fetch_add(1);
   if (id == 0) id = nextTimerId.fetch_add(1);
@@ -33,11 +33,19 @@ void PeriodicTimer::Kill() {
   wake_.notify_all();
   // Killed from its own callback, the loop ends when the callback returns; the thread is
   // joined by the next Kill, Start or the destructor on another thread.
-  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+  if (!OnTimerThread() && thread_.joinable()) {
+    thread_.join();
+    timerThread_.store(std::thread::id(), std::memory_order_release);
+  }
   running_.store(false, std::memory_order_release);
 }
 
+bool PeriodicTimer::OnTimerThread() const {
+  return timerThread_.load(std::memory_order_acquire) == std::this_thread::get_id();
+}
+
 void PeriodicTimer::Run(uint32_t periodMs, uint32_t id) {
+  timerThread_.store(std::this_thread::get_id(), std::memory_order_release);
   using Clock = std::chrono::steady_clock;
   const auto period = std::chrono::milliseconds(periodMs);
   auto due = Clock::now() + period;

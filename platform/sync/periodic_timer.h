@@ -30,6 +30,7 @@ class PeriodicTimer {
 
  private:
   void Run(uint32_t periodMs, uint32_t id);
+  bool OnTimerThread() const;
 
   std::thread thread_;
   std::mutex lock_;
@@ -38,4 +39,5 @@ class PeriodicTimer {
   Callback callback_;
   std::atomic<bool> running_{false};
   std::atomic<uint32_t> id_{0};
+  std::atomic<std::thread::id> timerThread_{};  // set by the timer thread before any callback
 };

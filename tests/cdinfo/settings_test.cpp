@@ -246,7 +246,8 @@ TEST_F(SettingsTest, MissingServerFolderKeepsTheListInMemory) {
 }
 
 TEST_F(SettingsTest, DamagedFileNeverStopsStartUpAndIsKept) {
-  const std::string garbage("\x01\x02[Soft\0ware]\xff=\n", 18);
+  static const char kGarbage[] = "\x01\x02[Soft\0ware]\xff=\n";
+  const std::string garbage(kGarbage, sizeof kGarbage - 1);
   {
     std::ofstream out(IniFile(), std::ios::binary);
     out << garbage;

@@ -67,9 +67,9 @@ TEST(PeriodicTimer, SlowCallbackNeverOverlapsItself) {
 }
 
 TEST(PeriodicTimer, KillFromInsideTheCallbackEndsTheTimer) {
-  PeriodicTimer timer;
+  Event killed;  // outlives the timer thread
   std::atomic<int> calls{0};
-  Event killed;
+  PeriodicTimer timer;
   timer.Start(2, [&](uint32_t) {
     ++calls;
     timer.Kill();
