@@ -23,19 +23,18 @@ bool LooksDamaged(const QString& path) {
   return file.readAll().contains('\0');
 }
 
+std::string ConfigBase() {
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return xdg;
+  if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.config";
+  return std::string(".");
+}
+
 }  // namespace
 
 std::string RegistryFilePath() {
   if (const char* dir = std::getenv("SORN_CONFIG_DIR"); dir && *dir)
     return std::string(dir) + "/sorn-karaoke.ini";
-  std::string base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-    base = xdg;
-  else if (const char* home = std::getenv("HOME"); home && *home)
-    base = std::string(home) + "/.config";
-  else
-    base = ".";
-  return base + "/sorn-karaoke/sorn-karaoke.ini";
+  return ConfigBase() + "/sorn-karaoke/sorn-karaoke.ini";
 }
 
 struct RegistryKey::Impl {
