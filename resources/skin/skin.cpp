@@ -1,0 +1,32 @@
+#include "resources/skin/skin.h"
+
+#include <QFile>
+#include <QGuiApplication>
+
+#include "app/diagnostics.h"
+
+void InitSkinResources() {
+  Q_INIT_RESOURCE(skin);
+}
+
+QPixmap LoadSkinBitmap(const QString& name) {
+  const QString base = QStringLiteral(":/skin/") + name;
+  const bool dense = qGuiApp && qGuiApp->devicePixelRatio() > 1.0;
+  if (dense && QFile::exists(base + QStringLiteral("@2x.png"))) {
+    QPixmap pixmap(base + QStringLiteral("@2x.png"));
+    pixmap.setDevicePixelRatio(2.0);
+    if (!pixmap.isNull()) return pixmap;
+  }
+  QPixmap pixmap(base + QStringLiteral(".png"));
+  if (pixmap.isNull()) Trace("LoadSkinBitmap: no bitmap '%s'\n", name.toUtf8().constData());
+  pixmap.setDevicePixelRatio(1.0);
+  return pixmap;
+}
+
+QPixmap LoadSkinBitmap(int resourceId) {
+  return LoadSkinBitmap(QString::number(resourceId));
+}
+
+QString SkinTemplatePath() {
+  return QStringLiteral(":/skin/cdplayer.ui");
+}
