@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/cpu/processor.h"
+#include "tools/cli/cdinfo_commands.h"
+#include "tools/cli/drives_command.h"
 
 namespace {
 
@@ -12,7 +15,14 @@ void Usage() {
   std::fprintf(stderr,
                "usage: sorn-karaoke-cli COMMAND [options]\n"
                "commands:\n"
-               "  cpu        print the processor identification\n");
+               "  cpu        print the processor identification\n"
+               "  drives     list the CD drives, how each is read, and the disc in each\n"
+               "  discid DISC\n"
+               "             print the disc's CDDB disc id\n"
+               "  cddb DISC [--server HOST[:PORT]] [--folder DIR] [--choice N]\n"
+               "             look the disc up, write its CD information file, print its path\n"
+               "  info DISC [--folder DIR]\n"
+               "             print album, artist and track titles from the disc's file\n");
 }
 
 int CommandCpu() {
@@ -35,6 +45,18 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   if (command == "cpu") return CommandCpu();
+  if (command == "drives") return CommandDrives(std::vector<std::string>(argv + 2, argv + argc));
+  if (command == "discid" || command == "cddb" || command == "info") {
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    std::string out;
+    std::string err;
+    const int code = command == "discid" ? CommandDiscId(args, &out, &err)
+                     : command == "cddb" ? CommandCddb(args, &out, &err)
+                                         : CommandInfo(args, &out, &err);
+    std::fputs(err.c_str(), stderr);
+    std::fputs(out.c_str(), stdout);
+    return code;
+  }
   if (command == "help" || command == "--help" || command == "-h") {
     Usage();
     return 0;

@@ -1,0 +1,128 @@
+// The CD information file: one plain-text file per disc in the CD information folder, holding
+// the album title and artist, a title and an optional artist per track, and one lyrics section
+// per track. Named "<album title> <disc id>.txt" ("Unknown CD <disc id>.txt" before a lookup)
+// and found again by its disc id alone. The user may edit it by hand.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cdinfo/disc_id.h"
+#include "cdinfo/titles.h"
+
+inline constexpr size_t kInfoFileReadBytes = 50000;  // read for the titles
+// Rewrites of the file (lyrics sections, carriage returns) work on the whole file, so nothing
+// past the first 50,000 bytes is lost; files beyond this size are refused.
+inline constexpr size_t kInfoFileMaxBytes = 16u << 20;
+inline constexpr size_t kLyricsHeadingTitleWidth = 49;
+inline constexpr size_t kFileNameTitleBytes = 200;  // the title part of a file name
+
+inline constexpr const char* kTempFileName = "temp.txt";
+inline constexpr const char* kLyricsEditFileName = "Enter or Edit Lyrics Below";
+inline constexpr const char* kUnknownCdName = "Unknown CD";
+inline constexpr const char* kNoLyricsText = "Lyrics for this song are not on your computer";
+inline constexpr const char* kLyricsNotFoundText =
+    "Lyrics for this song were not found on the Internet";
+inline constexpr const char* kLyricsMissingText = "Lyrics not found for this song\n";
+
+// What the CD information code needs from the player and the GUI. The GUI implements it;
+// tests record the calls. The player-state defaults read the layout the player handed over.
+class CdInfoHost {
+ public:
+  virtual ~CdInfoHost() = default;
+
+  virtual int LastTrack();      // index of the last track (tracks - 1)
+  virtual int CurrentTrack();   // index of the current track
+  virtual bool HasAudioDisc();  // a disc with audio tracks is loaded (stopped, playing, paused)
+
+  virtual void ShowTitles(void* /*window*/) {}  // redraw titles and the track list
+  // The lyrics panel's text; the panel shows it as fresh text.
+  virtual void ShowLyrics(void* /*window*/, const std::string& /*text*/) {}
+  virtual void ShowStatusLine(void* /*window*/, const std::string& /*text*/) {}
+  virtual void ShowTitleLine(void* /*window*/) {}  // album title and artist from cdTitles
+  virtual void ShowArtistLine(void* /*window*/, const std::string& /*artist*/) {}
+  virtual void StartBlink(void* /*window*/, const std::string& /*text*/) {}
+  virtual void StopBlink(void* /*window*/) {}
+  virtual void MarkKnownCd(void* /*window*/) {}
+  // The "Select CD" dialog ("There were more than one CDs found; please select the correct
+  // CD from the list below."): a list of the given texts, the first preselected, modal on the
+  // calling thread. Returns the list's text when the dialog closes (OK, Cancel or a double
+  // click). The default picks the preselected first entry.
+  virtual std::string SelectCd(void* window, const std::vector<std::string>& entries);
+};
+
+struct CdInfoState {
+  // Guards the fields below and cdTitles while they are replaced: the lookup thread rewrites
+  // them while the window thread draws. Readers on other threads take it too.
+  std::mutex lock;
+  DiscLayout layout;
+  char discId[kDiscIdChars + 1] = "";
+  std::string currentInfoFile;  // full path of the file of the disc in the drive
+  std::atomic<CdInfoHost*> host{nullptr};
+};
+
+extern CdInfoState cdInfo;
+extern CdTitles cdTitles;
+
+// nullptr installs the default host (player state from the layout, no display).
+void SetCdInfoHost(CdInfoHost* host);
+CdInfoHost& Host();
+
+// The player hands over a newly scanned disc; its disc id is computed at once.
+void SetDiscLayout(const DiscLayout& layout);
+DiscLayout CurrentDiscLayout();
+std::string CurrentDiscId();
+std::string CurrentInfoFile();
+
+// ---- File operations (the folder is settings.databasePath) --------------------------------
+
+// Finds (creating a default one when none exists) and reads the file of the disc, then shows
+// the titles and the current track's lyrics.
+void LoadCdInfoFile(void* window);
+// Writes the default file for the disc; 1 with its path, 0 when it cannot be written.
+int CreateDefaultCdInfoFile(std::string* pathOut);
+// Writes the file from the in-memory titles; 1 or -1.
+int WriteCdInfoFile(const std::string& path);
+// Turns the saved CDDB answer (temp.txt) into the titles and a new file, keeping the lyrics of
+// the disc's previous file; 0 or -1.
+int ConvertCddbToDatabase(void* window);
+// Carries the lyrics sections of oldPath into newPath (under the new titles); 1 or -1.
+int FetchAnyLyricsFromOldFile(const std::string& newPath, const std::string& oldPath);
+void ShowTrackLyrics(void* window, int track);
+// Replaces one track's lyrics section (heading line included in sectionText); 1 or -1.
+int ReplaceLyricsSection(void* window, int track, const std::string& sectionText);
+void MarkLyricsNotFound(void* window, int track);
+// Writes one track's lyrics to the lyrics edit file; 0 or -1.
+int ExtractLyricsForEditing(int track);
+// Removes every "\r" from the file and makes it end with a line end; 1 or -1.
+int RemoveCarriageReturns(const std::string& path);
+
+std::string InfoFilePath(std::string_view albumTitle, std::string_view discId);
+std::string LyricsEditFilePath();
+std::string TempFilePath();
+// Files of the folder whose names end in the disc id and ".txt", sorted by name.
+std::vector<std::string> FindInfoFiles(std::string_view discId);
+
+// ---- The text itself (what the file operations do, without the file) ----------------------
+
+std::string BuildCdInfoText(const CdTitles& titles, int lastTrack);
+std::string BuildDefaultCdInfoText(int lastTrack);
+// Reads album title and artist, then tracks 0..lastTrack's titles and artists, with one
+// cursor that only moves forward.
+void ParseCdInfoText(std::string_view text, int lastTrack, CdTitles* titles);
+// Position of the heading "Lyrics for Track n" (with stars: "****Lyrics for Track n") at or
+// after from, matched as a whole number (track 1 never finds track 10); npos when none.
+size_t FindLyricsHeading(std::string_view text, int trackNumber, size_t from, bool withStars);
+// The lyrics of track index track: from the line after its heading up to the next heading.
+bool TrackLyricsFromText(std::string_view text, int track, std::string* lyrics);
+// Heading line "****Lyrics for Track n, <title cut at a word to 49>:".
+std::string LyricsHeading(int track, std::string_view title);
+bool ReplaceLyricsInText(std::string* text, int track, std::string_view sectionText);
+bool MarkNotFoundInText(std::string* text, int track);
+// Replaces the sections of newText by the lyrics found in oldText, under the new titles.
+void CarryLyrics(std::string_view oldText, std::string* newText, const CdTitles& titles,
+                 int lastTrack);

@@ -1,0 +1,476 @@
+#include "platform/cd/image_drive.h"
+
+#include <cdio/cdio.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/cd/cdio_toc.h"
+
+namespace {
+
+constexpr int kInquiryLength = 36;
+constexpr int kSubchannelBytes = 16;  // trailing bytes of a 2368-byte audio block
+
+bool EndsWithNoCase(const std::string& text, const char* suffix) {
+  size_t n = std::strlen(suffix);
+  if (text.size() < n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - n + i])) != suffix[i])
+      return false;
+  }
+  return true;
+}
+
+bool ParseInt(const std::string& text, long low, long high, long* value) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  long v = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || v < low || v > high) return false;
+  *value = v;
+  return true;
+}
+
+driver_id_t ImageDriver(const std::string& path) {
+  if (EndsWithNoCase(path, ".cue") || EndsWithNoCase(path, ".bin")) return DRIVER_BINCUE;
+  if (EndsWithNoCase(path, ".toc")) return DRIVER_CDRDAO;
+  if (EndsWithNoCase(path, ".nrg")) return DRIVER_NRG;
+  return DRIVER_UNKNOWN;
+}
+
+CdIo_t* OpenImage(const std::string& path, std::string* error) {
+  InstallCdioLogHandler();
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    *error = "no image file " + path;
+    return nullptr;
+  }
+  CdIo_t* cdio = cdio_open(path.c_str(), ImageDriver(path));
+  if (!cdio) {
+    *error = "libcdio cannot open the image " + path;
+    return nullptr;
+  }
+  int count = 0;
+  if (CdioTrackCount(cdio, &count) != 0 || count < 1) {
+    cdio_destroy(cdio);
+    *error = "the image " + path + " has no tracks";
+    return nullptr;
+  }
+  return cdio;
+}
+
+uint32_t BigEndian(const uint8_t* bytes, int count) {
+  uint32_t value = 0;
+  for (int i = 0; i < count; ++i) value = (value << 8) | bytes[i];
+  return value;
+}
+
+void PutBigEndian16(uint8_t* bytes, unsigned value) {
+  bytes[0] = static_cast<uint8_t>(value >> 8);
+  bytes[1] = static_cast<uint8_t>(value);
+}
+
+void CopyPadded(uint8_t* out, const std::string& text, size_t width) {
+  for (size_t i = 0; i < width; ++i) out[i] = i < text.size() ? text[i] : ' ';
+}
+
+int Complete(ScsiRequestBlock* srb) {
+  srb->targetStatus = kTargetStatusGood;
+  srb->status = SS_COMP;
+  return SS_COMP;
+}
+
+int CheckCondition(ScsiRequestBlock* srb, int key, int asc, int ascq = 0) {
+  uint8_t sense[18] = {};
+  sense[0] = 0x70;
+  sense[2] = static_cast<uint8_t>(key);
+  sense[7] = 10;
+  sense[12] = static_cast<uint8_t>(asc);
+  sense[13] = static_cast<uint8_t>(ascq);
+  int n = std::clamp(srb->senseLength, 0, kSenseAreaLength);
+  std::memcpy(srb->sense, sense, static_cast<size_t>(n));
+  srb->targetStatus = kTargetStatusCheckCondition;
+  srb->status = SS_ERR;
+  return SS_ERR;
+}
+
+}  // namespace
+
+bool IsImageDriveString(const std::string& text) {
+  if (text.rfind("image:", 0) == 0) return true;
+  std::string path = text.substr(0, text.find(','));
+  return EndsWithNoCase(path, ".cue") || EndsWithNoCase(path, ".bin") ||
+         EndsWithNoCase(path, ".toc") || EndsWithNoCase(path, ".nrg");
+}
+
+bool ParseImageDriveString(const std::string& text, ImageDriveOptions* options,
+                           std::string* error) {
+  ImageDriveOptions parsed;
+  std::string rest = text.rfind("image:", 0) == 0 ? text.substr(6) : text;
+  size_t comma = rest.find(',');
+  parsed.path = rest.substr(0, comma);
+  if (parsed.path.empty()) {
+    *error = "no image path";
+    return false;
+  }
+  while (comma != std::string::npos) {
+    size_t next = rest.find(',', comma + 1);
+    std::string option =
+        rest.substr(comma + 1, next == std::string::npos ? next : next - comma - 1);
+    comma = next;
+    size_t equals = option.find('=');
+    std::string name = option.substr(0, equals);
+    std::string value = equals == std::string::npos ? "" : option.substr(equals + 1);
+    bool hasValue = equals != std::string::npos;
+    long number = 0;
+    if (name == "vendor" && hasValue && value.size() <= 8) {
+      parsed.vendor = value;
+    } else if (name == "product" && hasValue && value.size() <= 16) {
+      parsed.product = value;
+    } else if (name == "atapi" && hasValue && ParseInt(value, 0, 1, &number)) {
+      parsed.atapi = static_cast<int>(number);
+    } else if (name == "swap" && !hasValue) {
+      parsed.swap = true;
+    } else if (name == "jitter" && hasValue && ParseInt(value, 0, 26 * kRawSectorBytes, &number)) {
+      parsed.jitter = static_cast<int>(number);
+    } else if (name == "read-error" && hasValue) {
+      size_t dash = value.find('-');
+      long first = 0, last = 0;
+      if (dash == std::string::npos || !ParseInt(value.substr(0, dash), 0, INT_MAX, &first) ||
+          !ParseInt(value.substr(dash + 1), first, INT_MAX, &last)) {
+        *error = "read-error needs FIRST-LAST sectors: '" + option + "'";
+        return false;
+      }
+      parsed.readErrors.emplace_back(static_cast<int32_t>(first), static_cast<int32_t>(last));
+    } else if (name == "no-disc" && !hasValue) {
+      parsed.noDisc = true;
+    } else if (name == "dvd" && !hasValue) {
+      parsed.dvd = true;
+    } else if (name == "data" && !hasValue) {
+      parsed.dataOnly = true;
+    } else if (name == "virtual" && !hasValue) {
+      parsed.virtualDrive = true;
+    } else if (name == "label" && hasValue) {
+      parsed.label = value;
+    } else if (name == "speed" && hasValue && ParseInt(value, 0, 65535, &number)) {
+      parsed.maxReadSpeed = static_cast<int>(number);
+    } else {
+      *error = "bad drive option '" + option + "'";
+      return false;
+    }
+  }
+  *options = parsed;
+  return true;
+}
+
+ImageCdDevice::ImageCdDevice(const ImageDriveOptions& options) : options_(options) {}
+
+ImageCdDevice::~ImageCdDevice() {
+  if (disc_) cdio_destroy(disc_);
+}
+
+std::unique_ptr<ImageCdDevice> ImageCdDevice::Open(const ImageDriveOptions& options,
+                                                   std::string* error) {
+  std::unique_ptr<ImageCdDevice> drive(new ImageCdDevice(options));
+  if (!options.noDisc && !drive->InsertDisc(options.path, error)) return nullptr;
+  return drive;
+}
+
+bool ImageCdDevice::InsertDisc(const std::string& path, std::string* error) {
+  CdIo_t* cdio = OpenImage(path, error);
+  if (!cdio) return false;
+  int32_t leadOut = 0;
+  if (CdioLeadOutFrame(cdio, &leadOut) != 0) {
+    cdio_destroy(cdio);
+    *error = "the image " + path + " has no lead-out";
+    return false;
+  }
+  std::lock_guard<std::mutex> guard(lock_);
+  if (disc_) cdio_destroy(disc_);
+  disc_ = cdio;
+  leadOut_ = leadOut - kLeadInFrames;
+  lastReadStart_ = lastReadEnd_ = -1;
+  return true;
+}
+
+void ImageCdDevice::RemoveDisc() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (disc_) cdio_destroy(disc_);
+  disc_ = nullptr;
+  lastReadStart_ = lastReadEnd_ = -1;
+}
+
+bool ImageCdDevice::TrayOpen() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return trayOpen_;
+}
+
+int ImageCdDevice::ReadCommandCount() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return readCommands_;
+}
+
+bool ImageCdDevice::DiscReady() const {
+  return disc_ && !trayOpen_;
+}
+
+// ---- SCSI ------------------------------------------------------------------------------------
+
+int ImageCdDevice::Execute(ScsiRequestBlock* srb) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (srb->bufferLength > 0 && !srb->buffer) {
+    srb->status = SS_INVALID_SRB;
+    return SS_INVALID_SRB;
+  }
+  switch (srb->cdb[0]) {
+    case kScsiTestUnitReady:
+      return DiscReady() ? Complete(srb)
+                         : CheckCondition(srb, kSenseKeyNotReady, kAscMediumNotPresent);
+    case kScsiInquiry:
+      return Inquiry(srb);
+    case kScsiModeSense10:
+      return ModeSense(srb);
+    case kScsiRead10:
+    case kScsiReadNec:
+    case kScsiReadCdda:
+    case kScsiReadCd:
+      ++readCommands_;
+      return Read(srb);
+    default:
+      return CheckCondition(srb, kSenseKeyIllegalRequest, kAscInvalidOpcode);
+  }
+}
+
+int ImageCdDevice::Inquiry(ScsiRequestBlock* srb) {
+  uint8_t answer[kInquiryLength] = {};
+  answer[0] = kDeviceTypeCdRom;
+  answer[1] = 0x80;  // removable medium
+  answer[2] = options_.atapi ? 0x00 : 0x02;
+  answer[3] = options_.atapi ? 0x21 : 0x02;
+  answer[4] = kInquiryLength - 5;
+  CopyPadded(answer + 8, options_.vendor, 8);
+  CopyPadded(answer + 16, options_.product, 16);
+  CopyPadded(answer + 32, options_.revision, 4);
+  size_t n = std::min<size_t>({srb->cdb[4], srb->bufferLength, sizeof answer});
+  if (n > 0) std::memcpy(srb->buffer, answer, n);
+  return Complete(srb);
+}
+
+// MODE SENSE(10) of the CD capabilities and mechanical status page; a drive that is not ATAPI
+// does not know the page.
+int ImageCdDevice::ModeSense(ScsiRequestBlock* srb) {
+  int page = srb->cdb[2] & 0x3F;
+  if (!options_.atapi || (page != kModePageCdCapabilities && page != 0x3F))
+    return CheckCondition(srb, kSenseKeyIllegalRequest, kAscInvalidFieldInCdb);
+  uint8_t answer[8 + 20] = {};
+  PutBigEndian16(answer, sizeof answer - 2);
+  uint8_t* p = answer + 8;
+  p[0] = kModePageCdCapabilities;
+  p[1] = 18;
+  p[2] = 0x03;  // reads CD-R and CD-RW
+  p[4] = 0x71;  // audio play, composite, digital ports, multi-session
+  p[5] = 0x03;  // CD-DA commands supported, accurate CD-DA stream
+  p[6] = 0x29;  // tray loading mechanism, eject, lock
+  PutBigEndian16(p + 8, static_cast<unsigned>(options_.maxReadSpeed));
+  PutBigEndian16(p + 10, 256);  // volume levels
+  PutBigEndian16(p + 12, 128);  // buffer size in kB
+  PutBigEndian16(p + 14, static_cast<unsigned>(options_.maxReadSpeed));
+  size_t allocation = BigEndian(srb->cdb + 7, 2);
+  size_t n = std::min<size_t>({allocation, srb->bufferLength, sizeof answer});
+  if (n > 0) std::memcpy(srb->buffer, answer, n);
+  return Complete(srb);
+}
+
+bool ImageCdDevice::SectorsAreAudio(int32_t first, int32_t count) const {
+  if (options_.dataOnly) return false;
+  int tracks = 0;
+  if (CdioTrackCount(disc_, &tracks) != 0) return false;
+  for (int track = 1; track <= tracks; ++track) {
+    int32_t start = 0, length = 0;
+    bool audio = false;
+    if (CdioTrackStartFrame(disc_, track, &start) != 0 ||
+        CdioTrackLengthFrames(disc_, track, &length) != 0 ||
+        CdioTrackIsAudio(disc_, track, &audio) != 0)
+      return false;
+    start -= kLeadInFrames;
+    bool overlaps = start < first + count && first < start + length;
+    if (overlaps && !audio) return false;
+  }
+  return true;
+}
+
+bool ImageCdDevice::ReadAudioBytes(int64_t firstByte, uint8_t* out, size_t length) const {
+  std::memset(out, 0, length);
+  int64_t endByte = firstByte + static_cast<int64_t>(length);
+  int64_t firstSector = std::max<int64_t>(0, firstByte / kRawSectorBytes);
+  int64_t endSector =
+      std::min<int64_t>(leadOut_, (endByte + kRawSectorBytes - 1) / kRawSectorBytes);
+  if (endSector <= firstSector) return true;
+  std::vector<uint8_t> raw(static_cast<size_t>(endSector - firstSector) * kRawSectorBytes);
+  if (cdio_read_audio_sectors(disc_, raw.data(), static_cast<lsn_t>(firstSector),
+                              static_cast<uint32_t>(endSector - firstSector)) != DRIVER_OP_SUCCESS)
+    return false;
+  int64_t rawStart = firstSector * kRawSectorBytes;
+  int64_t from = std::max(firstByte, rawStart);
+  int64_t to = std::min(endByte, endSector * kRawSectorBytes);
+  std::memcpy(out + (from - firstByte), raw.data() + (from - rawStart),
+              static_cast<size_t>(to - from));
+  return true;
+}
+
+// An even byte offset in -jitter..+jitter, from a small deterministic generator.
+int ImageCdDevice::NextJitter() {
+  random_ ^= random_ << 13;
+  random_ ^= random_ >> 17;
+  random_ ^= random_ << 5;
+  int steps = options_.jitter / 2;
+  return (static_cast<int>(random_ % static_cast<uint32_t>(2 * steps + 1)) - steps) * 2;
+}
+
+int ImageCdDevice::Read(ScsiRequestBlock* srb) {
+  const uint8_t* cdb = srb->cdb;
+  int64_t lba = static_cast<int32_t>(BigEndian(cdb + 2, 4));
+  int64_t count = 0;
+  int blockSize = kRawSectorBytes;
+  switch (cdb[0]) {
+    case kScsiRead10:
+    case kScsiReadNec:
+      count = BigEndian(cdb + 7, 2);
+      break;
+    case kScsiReadCdda:
+      count = BigEndian(cdb + 6, 4);
+      break;
+    default: {  // READ CD: CD-DA or any sector type, user data (with or without headers)
+      count = BigEndian(cdb + 6, 3);
+      int expected = (cdb[1] >> 2) & 7;
+      if ((expected != 0 && expected != 1) || (cdb[9] & 0x10) == 0)
+        return CheckCondition(srb, kSenseKeyIllegalRequest, kAscInvalidFieldInCdb);
+      break;
+    }
+  }
+  if (!DiscReady()) return CheckCondition(srb, kSenseKeyNotReady, kAscMediumNotPresent);
+  if (options_.dvd) return CheckCondition(srb, kSenseKeyIllegalRequest, kAscIllegalModeForTrack);
+  if (count == 0) return Complete(srb);
+  // The vendor reads deliver 2368-byte blocks to a caller that sized its buffer for them.
+  if (cdb[0] != kScsiReadCd &&
+      static_cast<int64_t>(srb->bufferLength) >= count * (kRawSectorBytes + kSubchannelBytes))
+    blockSize = kRawSectorBytes + kSubchannelBytes;
+  if (static_cast<int64_t>(srb->bufferLength) < count * blockSize)
+    return CheckCondition(srb, kSenseKeyIllegalRequest, kAscInvalidFieldInCdb);
+  if (lba < 0 || lba + count > leadOut_)
+    return CheckCondition(srb, kSenseKeyIllegalRequest, kAscLbaOutOfRange);
+  if (!SectorsAreAudio(static_cast<int32_t>(lba), static_cast<int32_t>(count)))
+    return CheckCondition(srb, kSenseKeyIllegalRequest, kAscIllegalModeForTrack);
+  for (const auto& [first, last] : options_.readErrors) {
+    if (first < lba + count && lba <= last)
+      return CheckCondition(srb, kSenseKeyMediumError, kAscUnrecoveredReadError);
+  }
+
+  bool continuesRun = lastReadStart_ >= 0 && lba > lastReadStart_ && lba <= lastReadEnd_;
+  int offset = continuesRun && options_.jitter > 0 ? NextJitter() : 0;
+  lastReadStart_ = lba;
+  lastReadEnd_ = lba + count;
+
+  size_t audioBytes = static_cast<size_t>(count) * kRawSectorBytes;
+  std::vector<uint8_t> audio(audioBytes);
+  if (!ReadAudioBytes(lba * kRawSectorBytes + offset, audio.data(), audioBytes))
+    return CheckCondition(srb, kSenseKeyMediumError, kAscUnrecoveredReadError);
+  if (options_.swap) {
+    for (size_t i = 0; i + 1 < audioBytes; i += 2) std::swap(audio[i], audio[i + 1]);
+  }
+  for (int64_t i = 0; i < count; ++i) {
+    uint8_t* block = srb->buffer + i * blockSize;
+    std::memcpy(block, audio.data() + i * kRawSectorBytes, kRawSectorBytes);
+    if (blockSize > kRawSectorBytes) std::memset(block + kRawSectorBytes, 0, kSubchannelBytes);
+  }
+  return Complete(srb);
+}
+
+// ---- CD audio status -------------------------------------------------------------------------
+
+int ImageCdDevice::StatusMediaPresent(int* present) {
+  std::lock_guard<std::mutex> guard(lock_);
+  *present = DiscReady() ? 1 : 0;
+  return 0;
+}
+
+int ImageCdDevice::StatusMode(int* mode) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (trayOpen_)
+    *mode = MCI_MODE_OPEN;
+  else if (!disc_ || options_.dvd)
+    *mode = MCI_MODE_NOT_READY;
+  else
+    *mode = MCI_MODE_STOP;
+  return 0;
+}
+
+int ImageCdDevice::StatusTrackCount(int* count) {
+  std::lock_guard<std::mutex> guard(lock_);
+  *count = 0;
+  if (!DiscReady() || options_.dvd) return MCIERR_DEVICE_NOT_READY;
+  return CdioTrackCount(disc_, count);
+}
+
+int ImageCdDevice::StatusTrackType(int track, int* type) {
+  std::lock_guard<std::mutex> guard(lock_);
+  *type = MCI_CDA_TRACK_OTHER;
+  if (!DiscReady() || options_.dvd) return MCIERR_DEVICE_NOT_READY;
+  bool audio = false;
+  if (int err = CdioTrackIsAudio(disc_, track, &audio)) return err;
+  *type = audio && !options_.dataOnly ? MCI_CDA_TRACK_AUDIO : MCI_CDA_TRACK_OTHER;
+  return 0;
+}
+
+int ImageCdDevice::StatusTrackLength(int track, uint32_t* msf) {
+  std::lock_guard<std::mutex> guard(lock_);
+  *msf = 0;
+  if (!DiscReady() || options_.dvd) return MCIERR_DEVICE_NOT_READY;
+  int32_t frames = 0;
+  if (int err = CdioTrackLengthFrames(disc_, track, &frames)) return err;
+  *msf = FramesToMsf(frames);
+  return 0;
+}
+
+int ImageCdDevice::StatusTrackPosition(int track, uint32_t* msf) {
+  std::lock_guard<std::mutex> guard(lock_);
+  *msf = 0;
+  if (!DiscReady() || options_.dvd) return MCIERR_DEVICE_NOT_READY;
+  int32_t frame = 0;
+  if (int err = CdioTrackStartFrame(disc_, track, &frame)) return err;
+  *msf = FramesToMsf(frame);
+  return 0;
+}
+
+int ImageCdDevice::StatusDiscLength(uint32_t* msf) {
+  std::lock_guard<std::mutex> guard(lock_);
+  *msf = 0;
+  if (!DiscReady() || options_.dvd) return MCIERR_DEVICE_NOT_READY;
+  int32_t frames = 0;
+  if (int err = CdioDiscLengthFrames(disc_, &frames)) return err;
+  *msf = FramesToMsf(frames);
+  return 0;
+}
+
+int ImageCdDevice::SetDoor(bool open) {
+  std::lock_guard<std::mutex> guard(lock_);
+  trayOpen_ = open;
+  lastReadStart_ = lastReadEnd_ = -1;
+  return 0;
+}
+
+std::string ImageCdDevice::VolumeLabel() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!options_.label.empty()) return options_.label;
+  if (DiscReady()) {
+    std::string label = CdioVolumeLabel(disc_);
+    if (!label.empty()) return label;
+  }
+  return std::filesystem::path(options_.path).stem().string();
+}

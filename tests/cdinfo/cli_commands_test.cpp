@@ -1,0 +1,119 @@
+// The command-line front end's CD information commands against a small disc image and a CDDB
+// server on 127.0.0.1.
+#include "tools/cli/cdinfo_commands.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/cdinfo/cdinfo_fixture.h"
+#include "tests/cdinfo/test_http_server.h"
+#include "tests/support/trace_capture.h"
+
+namespace {
+
+// Three audio tracks starting at 0, 3 and 5 seconds into a 7-second image: with the lead-in
+// they start at 2, 5 and 7 seconds and the lead-out is at 9 seconds.
+const char kDiscId[] = "0e000703";
+
+class CliCommandsTest : public CdInfoTest {
+ protected:
+  void SetUp() override {
+    CdInfoTest::SetUp();
+    fs::create_directories(root_ / "image");
+    WriteAll(root_ / "image" / "disc.cue",
+             "FILE \"disc.bin\" BINARY\n"
+             "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+             "  TRACK 02 AUDIO\n    INDEX 01 00:03:00\n"
+             "  TRACK 03 AUDIO\n    INDEX 01 00:05:00\n");
+    WriteAll(root_ / "image" / "disc.bin", std::string(7 * 75 * 2352, '\0'));
+    cue_ = (root_ / "image" / "disc.cue").string();
+    folder_ = (root_ / "cd").string();
+  }
+
+  int Run(int (*command)(const std::vector<std::string>&, std::string*, std::string*),
+          std::vector<std::string> args) {
+    out_.clear();
+    err_.clear();
+    return command(args, &out_, &err_);
+  }
+
+  std::string cue_;
+  std::string folder_;
+  std::string out_;
+  std::string err_;
+};
+
+std::string Entry(const std::string& category) {
+  return HttpAnswer("210 " + category + " " + kDiscId +
+                    " CD database entry follows\r\n# xmcd\r\n"
+                    "DISCID=" +
+                    kDiscId +
+                    "\r\nDTITLE=Trio / Short Pieces\r\n"
+                    "TTITLE0=Three Seconds\r\nTTITLE1=Two\r\nTTITLE2=Two More\r\n"
+                    "EXTT0=\r\nEXTT1=\r\nEXTT2=\r\n.\r\n");
+}
+
+}  // namespace
+
+TEST_F(CliCommandsTest, DiscIdOfAnImage) {
+  DiscLayout layout;
+  std::string error;
+  ASSERT_TRUE(ReadImageLayout(cue_, &layout, &error)) << error;
+  ASSERT_EQ(layout.trackCount, 3);
+  EXPECT_EQ(cdinfo::MsfToFrames(layout.position[1]), 150 + 225);
+  EXPECT_EQ(cdinfo::MsfToFrames(layout.length[2]), 150);
+
+  EXPECT_EQ(Run(CommandDiscId, {cue_}), 0);
+  EXPECT_EQ(out_, std::string(kDiscId) + "\n");
+  EXPECT_EQ(Run(CommandDiscId, {}), 2);
+  EXPECT_EQ(Run(CommandDiscId, {(root_ / "missing.cue").string()}), 1);
+  EXPECT_NE(err_.find("missing.cue"), std::string::npos);
+}
+
+TEST_F(CliCommandsTest, LookUpThenShowTheFile) {
+  TestHttpServer server([](const std::string& request) {
+    if (request.find("cmd=cddb+query") != std::string::npos)
+      return ServerReply{HttpAnswer(std::string("211 close matches\r\nrock ") + kDiscId +
+                                    " Wrong / Disc\r\nclassical " + kDiscId +
+                                    " Trio / Short Pieces\r\n.\r\n")};
+    if (request.find("cmd=cddb+read+classical+") != std::string::npos)
+      return ServerReply{Entry("classical")};
+    return ServerReply{HttpAnswer("500 no\r\n")};
+  });
+  TraceCapture trace;
+  ASSERT_EQ(
+      Run(CommandCddb, {cue_, "--server", server.HostPort(), "--folder", folder_, "--choice", "2"}),
+      0)
+      << err_;
+  const std::string file = folder_ + "/Short Pieces " + kDiscId + ".txt";
+  EXPECT_EQ(out_, file + "\n");
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_EQ(err_,
+            "several CDs match; taking number 2:\n  1. Wrong / Disc\n"
+            "  2. Trio / Short Pieces\n  3. None of the above\n");
+  ASSERT_EQ(server.Requests().size(), 2u);
+  EXPECT_NE(server.Requests()[0].find(std::string("cmd=cddb+query+") + kDiscId +
+                                      "+3+150+375+525+9&hello="),
+            std::string::npos);
+
+  ASSERT_EQ(Run(CommandInfo, {cue_, "--folder", folder_}), 0) << err_;
+  EXPECT_EQ(out_, "file: " + file +
+                      "\nalbum: Short Pieces\nartist: Trio \n"
+                      "1: Three Seconds\n2: Two\n3: Two More\n");
+}
+
+TEST_F(CliCommandsTest, FailuresAndUsage) {
+  TestHttpServer server([](const std::string&) {
+    return ServerReply{HttpAnswer(std::string("202 No match for disc ID ") + kDiscId + ".\r\n")};
+  });
+  TraceCapture trace;
+  EXPECT_EQ(Run(CommandCddb, {cue_, "--server", server.HostPort(), "--folder", folder_}), 1);
+  EXPECT_EQ(err_, "the disc was not found\n");
+  // The disc keeps its default file.
+  ASSERT_EQ(Run(CommandInfo, {cue_, "--folder", folder_}), 0);
+  EXPECT_NE(out_.find("album: Unknown CD\n"), std::string::npos);
+  EXPECT_NE(out_.find("3: Song 3\n"), std::string::npos);
+
+  EXPECT_EQ(Run(CommandCddb, {cue_, "--choice", "0"}), 2);
+  EXPECT_EQ(Run(CommandCddb, {"--folder", folder_}), 2);
+  EXPECT_EQ(Run(CommandInfo, {cue_, "--server", "x"}), 2);
+}

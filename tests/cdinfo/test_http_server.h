@@ -1,0 +1,56 @@
+// A small HTTP server on 127.0.0.1 for the client tests: one thread, one listening socket,
+// connections served one after another. Each request (read up to its blank line) goes to a
+// handler that says what to send back and how the connection ends.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct ServerReply {
+  enum class End {
+    kClose,   // send the bytes, then close
+    kSilent,  // send the bytes (maybe none), then hold the connection until the client leaves
+    kReset,   // send the bytes, then abort the connection (RST)
+  };
+  std::string bytes;
+  End end = End::kClose;
+};
+
+class TestHttpServer {
+ public:
+  using Handler = std::function<ServerReply(const std::string& request)>;
+
+  explicit TestHttpServer(Handler handler);
+  ~TestHttpServer();
+  TestHttpServer(const TestHttpServer&) = delete;
+  TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+  int Port() const { return port_; }
+  std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+  std::vector<std::string> Requests();
+  // Bytes the server managed to send in all, and whether every send completed.
+  size_t BytesSent() const { return bytesSent_.load(); }
+  bool SendFailed() const { return sendFailed_.load(); }
+
+ private:
+  void Run();
+  void Serve(int connection);
+
+  Handler handler_;
+  int listenFd_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<size_t> bytesSent_{0};
+  std::atomic<bool> sendFailed_{false};
+  std::mutex lock_;
+  std::vector<std::string> requests_;
+  std::thread thread_;
+};
+
+// "HTTP/1.0 200 OK" with a Server header, a "Content-Type" header unless left out, a blank
+// line and the body.
+std::string HttpAnswer(const std::string& body, bool withContentHeader = true);

@@ -1,0 +1,22 @@
+// The CD information commands of sorn-karaoke-cli:
+//   discid DISC                                     the disc's 8-digit CDDB disc id
+//   cddb DISC [--server HOST[:PORT]] [--folder DIR] [--choice N]
+//                                                   looks the disc up, writes its information
+//                                                   file and names it
+//   info DISC [--folder DIR]                        album, artist and track titles from the file
+// DISC is a disc image (CUE/BIN, TOC, NRG) or an image drive string. Each command returns the
+// exit code (0 success, 1 failure, 2 bad usage) and leaves its result in out and its messages
+// in err, for the caller to print.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cdinfo/disc_id.h"
+
+int CommandDiscId(const std::vector<std::string>& args, std::string* out, std::string* err);
+int CommandCddb(const std::vector<std::string>& args, std::string* out, std::string* err);
+int CommandInfo(const std::vector<std::string>& args, std::string* out, std::string* err);
+
+// The track layout of a disc image as the player reads it from a drive; false with a reason.
+bool ReadImageLayout(const std::string& disc, DiscLayout* layout, std::string* error);
