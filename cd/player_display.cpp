@@ -3,16 +3,13 @@
 #include <algorithm>
 
 #include "cd/player.h"
+#include "cdinfo/text_util.h"
 #include "cd/player_internal.h"
 
 using namespace cdplayer;
 
 std::string TruncateAtWord(const std::string& text, int width) {
-  width = std::max(width, 0);
-  if (text.size() <= static_cast<size_t>(width)) return text;
-  size_t cut = text.rfind(' ', static_cast<size_t>(width));
-  if (cut == std::string::npos) cut = static_cast<size_t>(width);
-  return text.substr(0, cut) + "...";
+  return cdinfo::TruncateAtWord(text, static_cast<size_t>(std::max(width, 0)));
 }
 
 const char* CdStateName(int state) {

@@ -5,37 +5,21 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
 #include "tests/support/trace_capture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-class ScratchFolder : public ::testing::Test {
+class ScratchFolder : public ScratchFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("sorn-diag-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
   void TearDown() override {
     SetLogFolderSource(nullptr);
-    fs::remove_all(dir_);
+    ScratchFolderTest::TearDown();
   }
-  fs::path dir_;
 };
 
 struct RecordedBox {
@@ -59,31 +43,31 @@ class RecordingPresenter : public MessageBoxPresenter {
 using LogFile = ScratchFolder;
 
 TEST_F(LogFile, AppendsTextsUnchangedWithoutAddingNewlines) {
-  const std::string folder = dir_.string() + "/";
+  const std::string folder = root_.string() + "/";
   SetLogFolderSource([folder] { return folder; });
   WriteToLogFile("first ");
   WriteToLogFile("line\n");
   LogPrintf("%d Mhz %s\n", 733, "Pentium III");
-  EXPECT_EQ(ReadAll(dir_ / "SornLog.txt"), "first line\n733 Mhz Pentium III\n");
+  EXPECT_EQ(ReadWholeFile(root_ / "SornLog.txt"), "first line\n733 Mhz Pentium III\n");
 }
 
 TEST_F(LogFile, MissingFolderTracesAndDropsTheText) {
-  const std::string folder = (dir_ / "gone").string() + "/";
+  const std::string folder = (root_ / "gone").string() + "/";
   SetLogFolderSource([folder] { return folder; });
   TraceCapture trace;
   WriteToLogFile("lost\n");
   EXPECT_EQ(trace.Text(), "WriteToLogFile: didnt open log file.\n");
-  EXPECT_FALSE(fs::exists(dir_ / "gone"));
+  EXPECT_FALSE(fs::exists(root_ / "gone"));
 }
 
 TEST_F(LogFile, EmptyFolderMeansTheCurrentDirectory) {
   SetLogFolderSource([] { return std::string(); });
   EXPECT_EQ(LogFilePath(), "SornLog.txt");
   const fs::path before = fs::current_path();
-  fs::current_path(dir_);
+  fs::current_path(root_);
   WriteToLogFile("here\n");
   fs::current_path(before);
-  EXPECT_EQ(ReadAll(dir_ / "SornLog.txt"), "here\n");
+  EXPECT_EQ(ReadWholeFile(root_ / "SornLog.txt"), "here\n");
 }
 
 TEST(NameTables, WaitResultsAndShowCommands) {
@@ -150,12 +134,12 @@ TEST(MciErrors, TraceAlwaysAndBoxOnlyWithAnOwner) {
 
 TEST_F(ScratchFolder, FloatTableDumpAndItsFailure) {
   const float values[] = {0.5f, -2.0f, 1e-7f};
-  const std::string path = (dir_ / "table.txt").string();
+  const std::string path = (root_ / "table.txt").string();
   EXPECT_EQ(DumpFloatTable(path.c_str(), values, 3, 10), 1);
-  EXPECT_EQ(ReadAll(path), "10, 0.5\n11, -2\n12, 1e-07\n");
+  EXPECT_EQ(ReadWholeFile(path), "10, 0.5\n11, -2\n12, 1e-07\n");
 
   TraceCapture trace;
-  const std::string bad = (dir_ / "no" / "table.txt").string();
+  const std::string bad = (root_ / "no" / "table.txt").string();
   EXPECT_EQ(DumpFloatTable(bad.c_str(), values, 3, 0), 0);
   EXPECT_EQ(trace.Text(), "failed to open '" + bad + "' for writing\n");
 }

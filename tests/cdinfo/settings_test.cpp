@@ -6,31 +6,21 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "app/diagnostics.h"
 #include "platform/settings/registry.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/trace_capture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Each test gets its own settings file, data folder and identity.
-class SettingsTest : public ::testing::Test {
+class SettingsTest : public ScratchFolderTest {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("sorn-settings-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
+    ScratchFolderTest::SetUp();
     fs::create_directories(root_ / "config");
     setenv("SORN_CONFIG_DIR", (root_ / "config").c_str(), 1);
     setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
@@ -39,7 +29,7 @@ class SettingsTest : public ::testing::Test {
   }
   void TearDown() override {
     SetLogFolderSource(nullptr);
-    fs::remove_all(root_);
+    ScratchFolderTest::TearDown();
   }
   fs::path IniFile() const { return root_ / "config" / "sorn-karaoke.ini"; }
   std::string DataFolder() const { return (root_ / "data" / "sorn-karaoke" / "CD Data").string() + "/"; }
@@ -60,7 +50,6 @@ class SettingsTest : public ::testing::Test {
     return found;
   }
 
-  fs::path root_;
 };
 
 }  // namespace
@@ -97,7 +86,7 @@ TEST_F(SettingsTest, FirstRunSetsDefaultsCreatesTheFolderAndSavesAtOnce) {
   EXPECT_EQ(value, "Fremont, CA USA");
 
   // The start-of-run lines go to the log file in the new folder.
-  const std::string log = ReadAll(settings.databasePath + "SornLog.txt");
+  const std::string log = ReadWholeFile(settings.databasePath + "SornLog.txt");
   EXPECT_EQ(log.rfind("\n***** ", 0), 0u);
   EXPECT_NE(log.find(" *****\nUsername = "), std::string::npos);
   EXPECT_NE(log.find(",  computerName ="), std::string::npos);
@@ -257,7 +246,7 @@ TEST_F(SettingsTest, DamagedFileNeverStopsStartUpAndIsKept) {
   EXPECT_NE(trace.Text().find("is damaged"), std::string::npos);
   EXPECT_EQ(settings.cdMode, 1);
   EXPECT_EQ(settings.serverCount, 2);
-  EXPECT_EQ(ReadAll(IniFile().string() + ".bad"), garbage);
+  EXPECT_EQ(ReadWholeFile(IniFile().string() + ".bad"), garbage);
   // A fresh, valid file took its place.
   settings = Settings{};
   LoadSettings();
