@@ -24,7 +24,9 @@ constexpr uint32_t kWave = FourCc("WAVE");
 constexpr uint32_t kFmt = FourCc("fmt ");
 constexpr uint32_t kData = FourCc("data");
 
-uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint16_t Get16(const uint8_t* p) {
+  return uint16_t(p[0] | p[1] << 8);
+}
 uint32_t Get32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
@@ -100,8 +102,8 @@ bool FlushBuffer(WaveFile* file, size_t* written) {
     io.dirty = false;
     return true;
   }
-  bool ok = WriteAll(file->handle.load(std::memory_order_relaxed), io.buffer.get(), io.next,
-                     written);
+  bool ok =
+      WriteAll(file->handle.load(std::memory_order_relaxed), io.buffer.get(), io.next, written);
   io.written += int64_t(*written);
   io.next = 0;
   io.dirty = false;
@@ -168,8 +170,7 @@ bool waveFileOpenIn(WaveFile* file, const char* path) {
   // The RIFF chunk: id, size, form type.
   uint8_t riff[12];
   if (ReadAt(fd, 0, riff, 12) != 12) return fail("waveFileOpenIn: end-of-file, probably\n");
-  if (Get32(riff) != kRiff || Get32(riff + 8) != kWave)
-    return fail("waveFileOpenIn: BAD_FORMAT\n");
+  if (Get32(riff) != kRiff || Get32(riff + 8) != kWave) return fail("waveFileOpenIn: BAD_FORMAT\n");
   file->riffChunk = WaveChunkInfo{kRiff, Get32(riff + 4), kWave, 8, 0};
   // The search stays inside the RIFF chunk and inside the file.
   const int64_t riffEnd = std::min<int64_t>(8 + int64_t(file->riffChunk.size), fileSize);
@@ -343,8 +344,7 @@ int32_t wavReadSamples(WaveFile* file, void* buffer, int32_t count) {
 
 int32_t wavWriteSamples(WaveFile* file, const void* data, int32_t count) {
   const WavePcmFormat& f = file->format;
-  if (count <= 0 || f.nChannels == 0 || file->handle.load(std::memory_order_relaxed) < 0)
-    return 0;
+  if (count <= 0 || f.nChannels == 0 || file->handle.load(std::memory_order_relaxed) < 0) return 0;
   const int64_t bytes = int64_t(count) * f.nBlockAlign / f.nChannels;
   const uint8_t* in = static_cast<const uint8_t*>(data);
   WaveIoInfo& io = file->ioInfo;

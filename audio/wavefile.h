@@ -30,16 +30,16 @@ inline constexpr uint16_t kWaveFormatPcm = 1;
 
 // Four-character chunk ids as they read in the file ("RIFF" is 'R','I','F','F').
 constexpr uint32_t FourCc(const char (&id)[5]) {
-  return uint32_t(uint8_t(id[0])) | uint32_t(uint8_t(id[1])) << 8 |
-         uint32_t(uint8_t(id[2])) << 16 | uint32_t(uint8_t(id[3])) << 24;
+  return uint32_t(uint8_t(id[0])) | uint32_t(uint8_t(id[1])) << 8 | uint32_t(uint8_t(id[2])) << 16 |
+         uint32_t(uint8_t(id[3])) << 24;
 }
 
 struct WaveChunkInfo {
   uint32_t id = 0;
-  uint32_t size = 0;        // bytes of chunk data, without the 8-byte header and the pad byte
-  uint32_t formType = 0;    // RIFF chunks only
-  int64_t dataOffset = 0;   // file position of the chunk's data
-  uint32_t flags = 0;       // kChunkDirty: the size must be written at close
+  uint32_t size = 0;       // bytes of chunk data, without the 8-byte header and the pad byte
+  uint32_t formType = 0;   // RIFF chunks only
+  int64_t dataOffset = 0;  // file position of the chunk's data
+  uint32_t flags = 0;      // kChunkDirty: the size must be written at close
 };
 inline constexpr uint32_t kChunkDirty = 1;
 
@@ -47,17 +47,17 @@ inline constexpr uint32_t kChunkDirty = 1;
 // out when full; the reader tracks its file position and the end of the data chunk.
 struct WaveIoInfo {
   std::unique_ptr<uint8_t[]> buffer;
-  size_t next = 0;         // writer: next free byte of buffer
-  size_t end = 0;          // writer: size of buffer
-  bool dirty = false;      // writer: buffer holds bytes not yet written
-  int64_t position = 0;    // reader: file position of the next byte to read
-  int64_t dataEnd = 0;     // reader: first byte after the data chunk (bounded by the file size)
-  int64_t written = 0;     // writer: sample bytes written to the file so far
+  size_t next = 0;       // writer: next free byte of buffer
+  size_t end = 0;        // writer: size of buffer
+  bool dirty = false;    // writer: buffer holds bytes not yet written
+  int64_t position = 0;  // reader: file position of the next byte to read
+  int64_t dataEnd = 0;   // reader: first byte after the data chunk (bounded by the file size)
+  int64_t written = 0;   // writer: sample bytes written to the file so far
 };
 inline constexpr size_t kWaveIoBufferBytes = 8192;
 
 struct WaveFile {
-  std::string path;  // reader: its own copy; writer: the caller's path
+  std::string path;                 // reader: its own copy; writer: the caller's path
   std::atomic<int32_t> handle{-1};  // file descriptor, -1 when closed; "open" means >= 0
   WaveChunkInfo riffChunk;
   WaveChunkInfo subChunk;  // "fmt ", then "data"

@@ -1,0 +1,86 @@
+// The sound card's wave input and output devices, their buffer queues, and the streaming
+// thread that keeps them fed: full duplex (each completed input block is processed into the
+// next free output block) or output only (each output block the card hands back is processed
+// again with no input). Both call ProcessSoundBlock once per 4096-frame block, and both hand
+// the end of a digital CD run back to the CD reader.
+#pragma once
+
+#include <pthread.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "audio/sample_format.h"
+#include "platform/audio/audio_device.h"
+#include "platform/sync/event.h"
+
+inline constexpr int kBlockFrames = 4096;
+inline constexpr int kInputHeaderCount = 3;
+inline constexpr int kOutputHeaderCount = 4;
+inline constexpr int kWaveBufferBytes = 50000;
+
+// Called by the streaming thread once when a digital CD run has ended (cdDataReady fell to 0):
+// the CD side stores the pause position when paused and wakes its reader (drainedEvent).
+// Returns false when the reader's event could not be set. Installed by the CD reader.
+using StreamDrainedHandler = bool (*)();
+
+struct SoundDeviceState {
+  // Device formats: the input one is what ProcessSoundBlock gets as inFormat.
+  WAVEFORMATEX inFormat;
+  WAVEFORMATEX outFormat;
+  int inputBytes = 0;   // bytes of one input block
+  int outputBytes = 0;  // bytes of one output block
+  int blockDivisor = 16;
+
+  std::atomic<int32_t> inputDriven{1};
+  std::atomic<int32_t> outputDriven{0};
+  std::atomic<int32_t> soundRunning{0};
+
+  // The devices: owned here until CloseSound, so a handle the streaming thread still holds
+  // stays valid (a closed device answers every call with an error).
+  std::unique_ptr<WaveInDevice> waveIn;
+  std::unique_ptr<WaveOutDevice> waveOut;
+  std::atomic<WaveInDevice*> waveInHandle{nullptr};
+  std::atomic<WaveOutDevice*> waveOutHandle{nullptr};
+  std::unique_ptr<Event> inputDoneEvent;
+  std::unique_ptr<Event> outputDoneEvent;
+
+  WaveHeader inHeaders[kInputHeaderCount];
+  WaveHeader outHeaders[kOutputHeaderCount];
+  alignas(128) uint8_t inBuffers[kInputHeaderCount][kWaveBufferBytes];
+  alignas(128) uint8_t outBuffers[kOutputHeaderCount][kWaveBufferBytes];
+  std::atomic<int32_t> outWriteFailed[kOutputHeaderCount] = {};
+  // Where a block goes when every output block is still queued on the card.
+  alignas(128) uint8_t overflowBuffer[kBlockFrames * 4];
+
+  // The streaming thread's own.
+  int32_t outIndex = 0;
+  uint32_t inSequence = 0;
+  int32_t emptyWakeCount = 0;
+
+  pthread_t thread{};
+  bool threadStarted = false;
+  Event threadEnded{Event::Reset::kManual};
+
+  std::atomic<StreamDrainedHandler> drainedHandler{nullptr};
+};
+extern SoundDeviceState soundDevices;
+
+void SetStreamDrainedHandler(StreamDrainedHandler handler);
+
+// Opens the default input at 44,100 Hz stereo, 16-bit or else 8-bit (the descriptor is
+// filled); with an event slot, the device sets that event on each completed block. Prepares
+// the 3 input headers without starting. 1 opened, 0 failed.
+int OpenSound_InputWAVDevice(WAVEFORMATEX* format, int divisor, std::unique_ptr<Event>* event);
+// Opens the default output (null format: the built-in PCM 2 x 44,100 x 16 one) and queues 4
+// blocks of silence at once. 1 opened, 0 failed.
+int OpenSound_OutputWAVDevice(WAVEFORMATEX* format, int divisor, std::unique_ptr<Event>* event);
+int CloseSound_InputWAVDevice();
+// Nonzero: starts the input and adds its headers; zero: writes the output headers again.
+int StartWAVDevices(int input);
+void ProcessAndWAVOutput(WaveHeader* inHeader, int cdActive, int* needsStereoReset);
+
+// Thread entries.
+void* ThreadProcessSound_WaveInWaveOut(void* parameter);
+void* ThreadProcessSound_WaveOut(void* parameter);

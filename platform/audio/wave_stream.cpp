@@ -1,0 +1,154 @@
+#include "platform/audio/wave_stream.h"
+
+#include "platform/sync/event.h"
+
+WaveStream::WaveStream(Direction direction, std::unique_ptr<WavePort> port, Event* doneEvent,
+                       bool synchronous)
+    : direction_(direction),
+      port_(std::move(port)),
+      doneEvent_(doneEvent),
+      synchronous_(synchronous) {
+  if (!synchronous_) thread_ = std::thread([this] { Run(); });
+}
+
+WaveStream::~WaveStream() {
+  {
+    std::unique_lock<std::mutex> lock(lock_);
+    exit_ = true;
+    interrupt_.store(true, std::memory_order_release);
+    changed_.notify_all();
+  }
+  if (thread_.joinable()) thread_.join();
+  if (!closed_) port_->Close();
+}
+
+int WaveStream::Prepare(WaveHeader* header) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (closed_) return kMmSysErrInvalHandle;
+  if (!header || !header->data) return kMmSysErrInvalParam;
+  header->flags.fetch_or(kWhdrPrepared, std::memory_order_acq_rel);
+  return kMmSysErrNoError;
+}
+
+int WaveStream::Unprepare(WaveHeader* header) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (closed_) return kMmSysErrInvalHandle;
+  if (!header) return kMmSysErrInvalParam;
+  if (header->flags.load(std::memory_order_acquire) & kWhdrInQueue) return kWavErrStillPlaying;
+  header->flags.fetch_and(~uint32_t(kWhdrPrepared), std::memory_order_acq_rel);
+  return kMmSysErrNoError;
+}
+
+int WaveStream::Queue(WaveHeader* header) {
+  std::unique_lock<std::mutex> lock(lock_);
+  if (closed_) return kMmSysErrInvalHandle;
+  if (!header || !header->data) return kMmSysErrInvalParam;
+  const uint32_t flags = header->flags.load(std::memory_order_acquire);
+  if (!(flags & kWhdrPrepared)) return kWavErrUnprepared;
+  if (flags & kWhdrInQueue) return kWavErrStillPlaying;
+  header->bytesRecorded.store(0, std::memory_order_relaxed);
+  header->flags.store((flags & ~uint32_t(kWhdrDone)) | kWhdrInQueue, std::memory_order_release);
+  queue_.push_back(header);
+  if (synchronous_)
+    TransferQueuedNow(lock);
+  else
+    changed_.notify_all();
+  return kMmSysErrNoError;
+}
+
+int WaveStream::Start() {
+  std::unique_lock<std::mutex> lock(lock_);
+  if (closed_) return kMmSysErrInvalHandle;
+  started_ = true;
+  if (synchronous_)
+    TransferQueuedNow(lock);
+  else
+    changed_.notify_all();
+  return kMmSysErrNoError;
+}
+
+int WaveStream::Stop() {
+  std::unique_lock<std::mutex> lock(lock_);
+  if (closed_) return kMmSysErrInvalHandle;
+  if (direction_ == Direction::kOutput) return kMmSysErrNoError;
+  Interrupt(lock);
+  started_ = false;
+  if (frontProgress_ > 0 && !queue_.empty()) CompleteFront(frontProgress_);
+  port_->Drop();
+  interrupt_.store(false, std::memory_order_release);
+  return kMmSysErrNoError;
+}
+
+int WaveStream::Reset() {
+  std::unique_lock<std::mutex> lock(lock_);
+  if (closed_) return kMmSysErrInvalHandle;
+  Interrupt(lock);
+  if (direction_ == Direction::kInput) started_ = false;
+  port_->Drop();
+  while (!queue_.empty()) CompleteFront(frontProgress_);
+  interrupt_.store(false, std::memory_order_release);
+  return kMmSysErrNoError;
+}
+
+int WaveStream::Close() {
+  {
+    std::unique_lock<std::mutex> lock(lock_);
+    if (closed_) return kMmSysErrInvalHandle;
+    if (!queue_.empty()) return kWavErrStillPlaying;
+    closed_ = true;
+    exit_ = true;
+    interrupt_.store(true, std::memory_order_release);
+    changed_.notify_all();
+  }
+  if (thread_.joinable()) thread_.join();
+  port_->Close();
+  return kMmSysErrNoError;
+}
+
+void WaveStream::Interrupt(std::unique_lock<std::mutex>& lock) {
+  interrupt_.store(true, std::memory_order_release);
+  changed_.notify_all();
+  changed_.wait(lock, [this] { return !inTransfer_; });
+}
+
+void WaveStream::CompleteFront(uint32_t bytes) {
+  WaveHeader* header = queue_.front();
+  queue_.pop_front();
+  frontProgress_ = 0;
+  if (direction_ == Direction::kInput)
+    header->bytesRecorded.store(bytes, std::memory_order_relaxed);
+  uint32_t flags = header->flags.load(std::memory_order_relaxed);
+  header->flags.store((flags | kWhdrDone) & ~uint32_t(kWhdrInQueue), std::memory_order_release);
+  if (doneEvent_) doneEvent_->Set();
+}
+
+void WaveStream::TransferQueuedNow(std::unique_lock<std::mutex>&) {
+  while (Active() && !queue_.empty()) {
+    WaveHeader* header = queue_.front();
+    uint32_t moved = port_->Transfer(header->data, header->bufferLength, interrupt_);
+    CompleteFront(moved);
+  }
+}
+
+void WaveStream::Run() {
+  std::unique_lock<std::mutex> lock(lock_);
+  for (;;) {
+    changed_.wait(lock, [this] {
+      return exit_ || (Active() && !queue_.empty() && !interrupt_.load(std::memory_order_acquire));
+    });
+    if (exit_) break;
+    WaveHeader* header = queue_.front();
+    const uint32_t offset = frontProgress_;
+    inTransfer_ = true;
+    lock.unlock();
+    uint32_t moved =
+        port_->Transfer(header->data + offset, header->bufferLength - offset, interrupt_);
+    lock.lock();
+    inTransfer_ = false;
+    changed_.notify_all();
+    // A reset may have completed the buffer meanwhile; only the front buffer is ours.
+    if (queue_.empty() || queue_.front() != header) continue;
+    frontProgress_ = offset + moved;
+    if (frontProgress_ >= header->bufferLength) CompleteFront(header->bufferLength);
+  }
+}

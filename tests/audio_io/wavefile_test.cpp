@@ -1,0 +1,399 @@
+#include "audio/wavefile.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstring>
+#include <numeric>
+
+#include "tests/audio_io/audio_test_util.h"
+#include "tests/support/trace_capture.h"
+
+using namespace testutil;
+
+namespace {
+
+std::vector<int16_t> Ramp(size_t n, int start = -3000, int step = 7) {
+  std::vector<int16_t> s(n);
+  for (size_t i = 0; i < n; ++i) s[i] = int16_t(start + int(i) * step);
+  return s;
+}
+
+bool WriteWav(const std::string& path, uint32_t rate, uint16_t channels, uint16_t bits,
+              const void* data, int32_t samples) {
+  WaveFile file;
+  waveFileInit(&file);
+  waveFileSetFormat(&file, rate, channels, bits);
+  if (!waveFileOpenOut(&file, path.c_str())) return false;
+  bool ok = wavWriteSamples(&file, data, samples) == samples;
+  return waveFileCloseOut(&file) && ok;
+}
+
+// A PCM file built chunk by chunk, for layouts our writer never produces.
+Bytes BuildWav(const Bytes& fmtBody, const std::vector<std::pair<std::string, Bytes>>& chunks) {
+  Bytes b;
+  Append(&b, "RIFF");
+  Append32(&b, 0);
+  Append(&b, "WAVE");
+  Append(&b, "fmt ");
+  Append32(&b, uint32_t(fmtBody.size()));
+  b.insert(b.end(), fmtBody.begin(), fmtBody.end());
+  if (fmtBody.size() & 1) b.push_back(0);
+  for (const auto& [id, body] : chunks) {
+    Append(&b, id);
+    Append32(&b, uint32_t(body.size()));
+    b.insert(b.end(), body.begin(), body.end());
+    if (body.size() & 1) b.push_back(0);
+  }
+  Put32(&b, 4, uint32_t(b.size() - 8));
+  return b;
+}
+
+Bytes PcmFmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, bool extraSize) {
+  Bytes f;
+  const uint16_t align = uint16_t(channels * bits / 8);
+  auto put16 = [&](uint16_t v) {
+    f.push_back(uint8_t(v));
+    f.push_back(uint8_t(v >> 8));
+  };
+  put16(tag);
+  put16(channels);
+  Append32(&f, rate);
+  Append32(&f, rate * align);
+  put16(align);
+  put16(bits);
+  if (extraSize) put16(0);
+  return f;
+}
+
+std::vector<int16_t> ReadAll(const std::string& path, WavePcmFormat* format = nullptr) {
+  WaveFile file;
+  waveFileInit(&file);
+  if (!waveFileOpenIn(&file, path.c_str())) return {};
+  if (format) *format = file.format;
+  std::vector<int16_t> s(size_t(file.sampleCount));
+  EXPECT_EQ(wavReadSamples(&file, s.data(), file.sampleCount), file.sampleCount);
+  EXPECT_TRUE(waveFileCloseIn(&file));
+  return s;
+}
+
+}  // namespace
+
+TEST(WaveFileWriter, ProducesTheExact44ByteHeaderAndFillsTheSizesAtClose) {
+  TempDir dir;
+  const auto samples = Ramp(1001);
+  ASSERT_TRUE(WriteWav(dir.File("a.wav"), 22050, 1, 16, samples.data(), 1001));
+  const Bytes b = ReadBytes(dir.File("a.wav"));
+  ASSERT_EQ(b.size(), 44u + 2002u);
+  const Bytes expected = {'R',  'I',  'F', 'F', 0, 0, 0,  0, 'W', 'A', 'V',  'E',  'f', 'm',
+                          't',  ' ',  16,  0,   0, 0, 1,  0, 1,   0,   0x22, 0x56, 0,   0,
+                          0x44, 0xAC, 0,   0,   2, 0, 16, 0, 'd', 'a', 't',  'a'};
+  for (size_t i = 0; i < expected.size(); ++i) {
+    if (i >= 4 && i < 8) continue;  // the RIFF size, checked below
+    EXPECT_EQ(b[i], expected[i]) << "byte " << i;
+  }
+  EXPECT_EQ(Le32(b, 4), b.size() - 8);
+  EXPECT_EQ(Le32(b, 40), 2002u);
+  EXPECT_EQ(Samples16(b.data() + 44, 2002), samples);
+}
+
+TEST(WaveFileWriter, EmptyAndOddSizedFilesAreValid) {
+  TempDir dir;
+  ASSERT_TRUE(WriteWav(dir.File("empty.wav"), 22050, 1, 16, nullptr, 0));
+  Bytes e = ReadBytes(dir.File("empty.wav"));
+  ASSERT_EQ(e.size(), 44u);
+  EXPECT_EQ(Le32(e, 4), 36u);
+  EXPECT_EQ(Le32(e, 40), 0u);
+
+  // 8-bit mono with 3 samples: the data chunk is followed by a pad byte the RIFF size covers.
+  const uint8_t three[3] = {1, 2, 3};
+  ASSERT_TRUE(WriteWav(dir.File("odd.wav"), 8000, 1, 8, three, 3));
+  Bytes o = ReadBytes(dir.File("odd.wav"));
+  ASSERT_EQ(o.size(), 48u);
+  EXPECT_EQ(Le32(o, 40), 3u);
+  EXPECT_EQ(Le32(o, 4), 40u);
+  int status = 0;
+  EXPECT_EQ(Shell("sox --i -s " + Quote(dir.File("odd.wav")) + " 2>&1", &status), "3\n");
+}
+
+TEST(WaveFileInterop, SoxReadsWhatWeWrite) {
+  TempDir dir;
+  const auto mono = Ramp(22050 / 10);
+  ASSERT_TRUE(WriteWav(dir.File("mono.wav"), 22050, 1, 16, mono.data(), int32_t(mono.size())));
+  const auto stereo = Ramp(2 * 4410, 20000, -5);
+  ASSERT_TRUE(
+      WriteWav(dir.File("stereo.wav"), 44100, 2, 16, stereo.data(), int32_t(stereo.size())));
+
+  int status = 0;
+  const std::string m = Quote(dir.File("mono.wav"));
+  EXPECT_EQ(Shell("sox --i -r " + m, &status), "22050\n");
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(Shell("sox --i -c " + m), "1\n");
+  EXPECT_EQ(Shell("sox --i -b " + m), "16\n");
+  EXPECT_EQ(Shell("sox --i -s " + m), std::to_string(mono.size()) + "\n");
+  const std::string raw = Shell("sox " + m + " -t raw -");
+  EXPECT_EQ(Samples16(reinterpret_cast<const uint8_t*>(raw.data()), raw.size()), mono);
+
+  const std::string s = Quote(dir.File("stereo.wav"));
+  EXPECT_EQ(Shell("sox --i -r " + s), "44100\n");
+  EXPECT_EQ(Shell("sox --i -c " + s), "2\n");
+  const std::string rawStereo = Shell("sox " + s + " -t raw -");
+  EXPECT_EQ(Samples16(reinterpret_cast<const uint8_t*>(rawStereo.data()), rawStereo.size()),
+            stereo);
+}
+
+TEST(WaveFileInterop, WeReadWhatSoxWritesWithListChunksAndAnEighteenByteFmt) {
+  TempDir dir;
+  int status = 0;
+  Shell("sox -n -r 22050 -c 1 -b 16 " + Quote(dir.File("m.wav")) + " synth 0.05 sine 440", &status);
+  ASSERT_EQ(status, 0);
+  Shell("sox -n -r 44100 -c 2 -b 16 " + Quote(dir.File("s.wav")) + " synth 0.05 sine 300 sine 500");
+  for (const char* name : {"m.wav", "s.wav"}) {
+    const std::string path = dir.File(name);
+    const std::string raw = Shell("sox " + Quote(path) + " -t raw -");
+    const auto expected = Samples16(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
+    ASSERT_FALSE(expected.empty());
+    WavePcmFormat format;
+    EXPECT_EQ(ReadAll(path, &format), expected) << name;
+    EXPECT_EQ(format.nChannels, name[0] == 'm' ? 1 : 2);
+
+    // The same samples behind an 18-byte "fmt " and a LIST chunk before the data; sox agrees
+    // that the file is valid.
+    const Bytes original = ReadBytes(path);
+    const uint32_t dataSize = Le32(original, 40);
+    Bytes data(original.begin() + 44, original.begin() + 44 + dataSize);
+    Bytes list;
+    Append(&list, "INFO");
+    Append(&list, "ICMT");
+    Append32(&list, 5);
+    Append(&list, "hello");
+    list.push_back(0);
+    const Bytes fmt =
+        PcmFmt(1, format.nChannels, format.nSamplesPerSec, format.wBitsPerSample, true);
+    const std::string variant = dir.File(std::string("x") + name);
+    WriteBytes(variant, BuildWav(fmt, {{"LIST", list}, {"data", data}}));
+    const std::string soxRaw = Shell("sox " + Quote(variant) + " -t raw -", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Samples16(reinterpret_cast<const uint8_t*>(soxRaw.data()), soxRaw.size()), expected);
+    EXPECT_EQ(ReadAll(variant), expected) << "18-byte fmt + LIST " << name;
+  }
+}
+
+TEST(WaveFileReader, RefusesNonPcmAndBrokenHeadersWithTheirMessages) {
+  TempDir dir;
+  Shell("sox -n -r 44100 -c 1 -e floating-point -b 32 " + Quote(dir.File("f.wav")) +
+        " synth 0.01 sine 440");
+  const auto pcm = Ramp(100);
+  const Bytes data = Pcm16(pcm);
+  const Bytes fmt = PcmFmt(1, 1, 22050, 16, false);
+  Bytes notRiff = BuildWav(fmt, {{"data", data}});
+  std::memcpy(notRiff.data(), "RIFX", 4);
+  Bytes notWave = BuildWav(fmt, {{"data", data}});
+  std::memcpy(notWave.data() + 8, "AVI ", 4);
+  Bytes smallFmt = BuildWav(Bytes(fmt.begin(), fmt.begin() + 14), {{"data", data}});
+  Bytes noData = BuildWav(fmt, {{"LIST", Bytes(4, 'x')}});
+  Bytes noFmt = BuildWav(fmt, {{"data", data}});
+  std::memcpy(noFmt.data() + 12, "fmx ", 4);
+  Bytes zeroAlign = BuildWav(PcmFmt(1, 1, 22050, 0, false), {{"data", data}});
+  struct Case {
+    std::string name;
+    Bytes bytes;
+    const char* message;
+  } cases[] = {
+      {"notriff", notRiff, "waveFileOpenIn: BAD_FORMAT\n"},
+      {"notwave", notWave, "waveFileOpenIn: BAD_FORMAT\n"},
+      {"short", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A'},
+       "waveFileOpenIn: end-of-file, probably\n"},
+      {"nofmt", noFmt, "waveFileOpenIn: no 'fmt ' chunk\n"},
+      {"smallfmt", smallFmt, "waveFileOpenIn: 'fmt ' chunk too small\n"},
+      {"nodata", noData, "waveFileOpenIn: no 'data' chunk\n"},
+      {"zeroalign", zeroAlign, "waveFileOpenIn: bad input file format\n"},
+  };
+  for (const Case& c : cases) WriteBytes(dir.File(c.name), c.bytes);
+
+  WaveFile file;
+  {
+    TraceCapture trace;
+    waveFileInit(&file);
+    EXPECT_FALSE(waveFileOpenIn(&file, dir.File("f.wav").c_str()));
+    EXPECT_EQ(trace.Text(), "waveFileOpenIn: bad input file format\n");
+    EXPECT_FALSE(WaveFileIsOpen(file));
+  }
+  for (const Case& c : cases) {
+    TraceCapture trace;
+    EXPECT_FALSE(waveFileOpenIn(&file, dir.File(c.name).c_str())) << c.name;
+    EXPECT_EQ(trace.Text(), c.message) << c.name;
+    EXPECT_FALSE(WaveFileIsOpen(file));
+  }
+  TraceCapture trace;
+  EXPECT_FALSE(waveFileOpenIn(&file, dir.File("missing.wav").c_str()));
+  EXPECT_FALSE(waveFileOpenIn(&file, nullptr));
+  EXPECT_EQ(trace.Text(), "waveFileOpenIn: path=NULL\n");
+  EXPECT_FALSE(waveFileCloseIn(&file));
+  EXPECT_FALSE(waveFileCloseOut(&file));
+}
+
+TEST(WaveFileReader, TruncatedFilesGiveTheirMessageOrShortDataAndNeverReadOutOfBounds) {
+  TempDir dir;
+  const auto pcm = Ramp(64);
+  Bytes list;
+  Append(&list, "INFOabc");  // odd size: padded
+  const Bytes full =
+      BuildWav(PcmFmt(1, 1, 22050, 16, true), {{"LIST", list}, {"data", Pcm16(pcm)}});
+  const size_t dataStart = full.size() - 128;
+  const std::string path = dir.File("cut.wav");
+  for (size_t length = 0; length <= full.size(); ++length) {
+    WriteBytes(path, Bytes(full.begin(), full.begin() + length));
+    TraceCapture trace;
+    WaveFile file;
+    waveFileInit(&file);
+    const bool opened = waveFileOpenIn(&file, path.c_str());
+    const char* message = "";
+    if (length < 12)
+      message = "waveFileOpenIn: end-of-file, probably\n";
+    else if (length < 20)
+      message = "waveFileOpenIn: no 'fmt ' chunk\n";
+    else if (length < 36)
+      message = "waveFileOpenIn: truncated file, probably\n";
+    else if (length < 38)
+      message = "waveFileOpenIn: 2 truncated file, probably\n";
+    else if (length < dataStart)
+      message = "waveFileOpenIn: no 'data' chunk\n";
+    EXPECT_EQ(trace.Text(), message) << length;
+    EXPECT_EQ(opened, length >= dataStart) << length;
+    if (!opened) continue;
+    // The sample count comes from the header; what the file lacks reads as silence.
+    EXPECT_EQ(file.sampleCount, 64);
+    std::vector<int16_t> got(200, 0x5555);
+    const int32_t n = wavReadSamples(&file, got.data(), 200);
+    EXPECT_EQ(n, int32_t((length - dataStart) / 2));
+    const bool partial = (length - dataStart) % 2 != 0;  // half a sample at the end
+    for (int32_t i = 0; i < 200; ++i) {
+      if (partial && i == n) continue;
+      EXPECT_EQ(got[size_t(i)], i < n ? pcm[size_t(i)] : 0) << length << " " << i;
+    }
+    waveFileCloseIn(&file);
+  }
+}
+
+TEST(WaveFileReader, DeliversSilencePastTheDataAndNeverPlaysTrailingChunks) {
+  TempDir dir;
+  const auto pcm = Ramp(10);
+  Bytes trailer;
+  Append(&trailer, "trailing text that is no sound");
+  WriteBytes(dir.File("t.wav"),
+             BuildWav(PcmFmt(1, 1, 22050, 16, false), {{"data", Pcm16(pcm)}, {"LIST", trailer}}));
+  WaveFile file;
+  waveFileInit(&file);
+  ASSERT_TRUE(waveFileOpenIn(&file, dir.File("t.wav").c_str()));
+  int16_t got[8];
+  EXPECT_EQ(wavReadSamples(&file, got, 8), 8);
+  EXPECT_EQ(std::vector<int16_t>(got, got + 8), std::vector<int16_t>(pcm.begin(), pcm.begin() + 8));
+  std::fill(got, got + 8, 99);
+  EXPECT_EQ(wavReadSamples(&file, got, 8), 2);
+  EXPECT_EQ(std::vector<int16_t>(got, got + 8),
+            (std::vector<int16_t>{pcm[8], pcm[9], 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(wavReadSamples(&file, got, 8), 0);
+  EXPECT_EQ(std::vector<int16_t>(got, got + 8), std::vector<int16_t>(8, 0));
+  EXPECT_TRUE(waveFileCloseIn(&file));
+  EXPECT_FALSE(WaveFileIsOpen(file));
+}
+
+TEST(WaveFileReader, PendingSeekCountsFromByteTwelve) {
+  // Sample k holds the value k, so a read shows where it started.
+  TempDir dir;
+  std::vector<int16_t> pcm(4000);
+  std::iota(pcm.begin(), pcm.end(), int16_t(0));
+  ASSERT_TRUE(WriteWav(dir.File("k.wav"), 22050, 1, 16, pcm.data(), 4000));
+  WaveFile file;
+  waveFileInit(&file);
+  ASSERT_TRUE(waveFileOpenIn(&file, dir.File("k.wav").c_str()));
+  int16_t got[4];
+
+  // Byte position P lands on file byte P + 12, that is data byte P - 32: 16 samples before
+  // sample P / 2.
+  waveFileSetPendingSeek(&file, 2000);
+  EXPECT_EQ(wavReadSamples(&file, got, 4), 4);
+  EXPECT_EQ(got[0], 1000 - 16);
+  EXPECT_EQ(file.pendingSeek, 0);
+  EXPECT_EQ(wavReadSamples(&file, got, 1), 1);  // the next read goes on from there
+  EXPECT_EQ(got[0], 1000 - 16 + 4);
+
+  // A position inside the header starts at the first sample, never at header bytes.
+  waveFileSetPendingSeek(&file, 8);
+  EXPECT_EQ(wavReadSamples(&file, got, 2), 2);
+  EXPECT_EQ(got[0], 0);
+  EXPECT_EQ(got[1], 1);
+
+  // A seek the file cannot make: -1, and the request stays for the next read.
+  waveFileSetPendingSeek(&file, -100);
+  EXPECT_EQ(wavReadSamples(&file, got, 2), -1);
+  EXPECT_EQ(file.pendingSeek, -100);
+  // Position 0, the start of the track, is a seek like any other: back to the first sample.
+  waveFileSetPendingSeek(&file, 0);
+  EXPECT_EQ(wavReadSamples(&file, got, 1), 1);
+  EXPECT_EQ(got[0], 0);
+  EXPECT_EQ(wavReadSamples(&file, got, 1), 1);
+  EXPECT_EQ(got[0], 1);
+  EXPECT_TRUE(waveFileCloseIn(&file));
+}
+
+TEST(WaveFileWriter, AFullDiskGivesTheShortWriteMessageAndAReadableFile) {
+  TempDir dir;
+  const std::string path = dir.File("full.wav");
+  // A file size limit stands in for a full disc: writes past it fail.
+  struct sigaction ignore {
+  }, old{};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &old);
+  rlimit limit{}, saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  limit = saved;
+  limit.rlim_cur = 20000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+
+  WaveFile file;
+  waveFileInit(&file);
+  waveFileSetFormat(&file, 22050, 1, 16);
+  std::string text;
+  int32_t written = 0;
+  bool closed = true;
+  {
+    TraceCapture trace;
+    if (waveFileOpenOut(&file, path.c_str())) {
+      const auto pcm = Ramp(15000, 0, 1);
+      written = wavWriteSamples(&file, pcm.data(), 15000);
+      closed = waveFileCloseOut(&file);
+    }
+    text = trace.Text();
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  sigaction(SIGXFSZ, &old, nullptr);
+
+  EXPECT_LT(written, 15000);
+  EXPECT_NE(text.find("wavWriteSamples: mmioAdvance() error: short write "), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("/30000 bytes\n"), std::string::npos) << text;
+  EXPECT_FALSE(WaveFileIsOpen(file));
+  // The sizes describe what reached the disc, so the file stays readable.
+  const Bytes b = ReadBytes(path);
+  EXPECT_LE(b.size(), 20000u);
+  if (closed) {
+    EXPECT_EQ(Le32(b, 40) + 44, b.size());
+  } else {
+    EXPECT_NE(text.find("waveFileCloseOut: mmioAscend() from 'data' chunk error\n"),
+              std::string::npos);
+  }
+}
+
+TEST(WaveFileWriter, AnUnwritableTargetFailsAtOpenWithItsMessage) {
+  WaveFile file;
+  waveFileInit(&file);
+  TraceCapture trace;
+  EXPECT_FALSE(waveFileOpenOut(&file, "/dev/full"));
+  EXPECT_EQ(trace.Text(), "waveOpenOutFile: mmioCreateChunk() RIFF error\n");
+  EXPECT_FALSE(WaveFileIsOpen(file));
+  EXPECT_FALSE(waveFileOpenOut(&file, "/nonexistent-folder/x.wav"));
+  EXPECT_EQ(trace.Text(), "waveOpenOutFile: mmioCreateChunk() RIFF error\n");  // no message
+}
