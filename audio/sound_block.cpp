@@ -48,8 +48,10 @@ void DefaultSoundBlock() {
     s.notch60[ch] = IIR2{};
     s.notch120[ch] = IIR2{};
   }
-  s.voiceFX.presetNumber.store(1);
-  s.voiceFX.bypass.store(0);
+  // The voice effects as at start-up: preset 1 with every memory cleared.
+  DefaultVoiceFX(&s.voiceFX);
+  SetVoiceFX_SamplingFrequency(&s.voiceFX, kEngineSamplingFrequency);
+  SetVoiceFX_Preset(&s.voiceFX, 1);
   InitMicrophoneFilters(kEngineSamplingFrequency);
 }
 

@@ -14,6 +14,7 @@
 #include <new>
 #include <vector>
 
+#include "audio/karaoke_stage.h"
 #include "audio/sound_block.h"
 
 // The sanitizer runtimes replace the allocator themselves; under them these checks are off.
@@ -58,6 +59,29 @@ void MusicSource(float* const channels[2], int bytes) {
   }
 }
 
+// Voice reduction on and every voice-effect preset at both ends of its variation, with the
+// parameter changes the window thread asks for applied on the way.
+void RunEveryPreset(const int16_t* in, int16_t* out, const WAVEFORMATEX* format) {
+  int stereoWasMono = 1;
+  soundBlock.karaokeOn = 1;
+  SetKaraokeParameter(kKaraokeCrossoverOrder, 16.0f);
+  SetKaraokeParameter(kStereoGeneratorBands, 500.0f);
+  for (int preset = 1; preset <= kVoiceFXPresets; ++preset) {
+    if (preset == 9) continue;  // refused on the window thread's side
+    SetVoiceFXParameter(&soundBlock.voiceFX, kVoiceFXPreset, static_cast<float>(preset));
+    for (float variation : {0.0f, 1.0f}) {
+      SetVoiceFXParameter(&soundBlock.voiceFX, kVoiceFXVariation, variation);
+      ProcessSoundBlock(in, out, 4096, format, 1, &stereoWasMono);
+    }
+  }
+  SetVoiceFXParameter(&soundBlock.voiceFX, kVoiceFXMidiNote, 60.0f);
+  SetVoiceFXParameter(&soundBlock.voiceFX, kVoiceFXReverbDecay, 3.0f);
+  SetKaraokeParameter(kKaraokeCrossoverOrder, 4.0f);
+  ProcessSoundBlock(in, out, 4096, format, 1, &stereoWasMono);
+  SetVoiceFXParameter(&soundBlock.voiceFX, kVoiceFXPreset, 1.0f);
+  ProcessSoundBlock(in, out, 4096, format, 1, &stereoWasMono);
+}
+
 // Every configuration of the block the engine can meet today, twice over.
 void RunEveryConfiguration() {
   static std::vector<int16_t> in16(2 * 9000, 1200);
@@ -82,6 +106,7 @@ void RunEveryConfiguration() {
       ProcessSoundBlock(in16.data(), out.data(), 9000, &format16, cdActive, &stereoWasMono);
     }
   }
+  RunEveryPreset(in16.data(), out.data(), &format16);
 }
 
 class BlockOnTheAudioThread : public ::testing::Test {
@@ -97,6 +122,7 @@ class BlockOnTheAudioThread : public ::testing::Test {
   void TearDown() override {
     FreeSoundBlockBuffers();
     DefaultSoundBlock();
+    DefaultKaraokeStage();
   }
 };
 

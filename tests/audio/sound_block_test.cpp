@@ -239,22 +239,29 @@ TEST_F(SoundBlock, SwitchingAFilterOnClearsItsMemory) {
   EXPECT_NE(soundBlock.micChannels[0][0], 0.0f);
 }
 
-TEST_F(SoundBlock, KaraokeStageIsIdleAndReportsMonoOrOffOperation) {
+TEST_F(SoundBlock, KaraokeStageRunsOnlyWhenOnAndReportsMonoOrStereo) {
   SetMusicBalance(-1.0f);
-  SetMusic(512, 3000.0f, -3000.0f);
-  soundBlock.karaokeOn = 1;
+  SetMusic(2048, 3000.0f, -3000.0f);
   stereoWasMono_ = 0;
   std::vector<int16_t> out = Run(nullptr, 256, 16, 1);
-  EXPECT_EQ(out[0], 3000);  // music as read
+  EXPECT_EQ(out[0], 3000);  // karaoke off: music as read
   EXPECT_EQ(stereoWasMono_, 1);
+  soundBlock.karaokeOn = 1;
+  out = Run(nullptr, 256, 16, 1);
+  EXPECT_NE(out[0], 3000);
+  EXPECT_EQ(stereoWasMono_, 0);  // the stereo generator ran
   EXPECT_EQ(soundBlock.prevCdStreaming, 1);
+  soundBlock.stereoGeneratorOn = 0;
+  Run(nullptr, 256, 16, 1);
+  EXPECT_EQ(stereoWasMono_, 1);
   soundBlock.karaokeOn = 0;
+  soundBlock.stereoGeneratorOn = 1;
   stereoWasMono_ = 0;
   Run(nullptr, 256, 16, 1);
   EXPECT_EQ(stereoWasMono_, 1);
 }
 
-TEST_F(SoundBlock, CdRingAndVoiceEffectsAreIdle) {
+TEST_F(SoundBlock, CdRingIsIdleAndSilentPresetsLeaveTheEffectBuffers) {
   // The CD ring delivers silence and no position.
   soundBlock.musicSource = WriteCdDataToFloat1;
   EXPECT_EQ(CddaStreamBytePosition(), 0);
@@ -263,8 +270,9 @@ TEST_F(SoundBlock, CdRingAndVoiceEffectsAreIdle) {
   for (int i = 0; i < 512; ++i) ASSERT_EQ(out[i], 0) << i;
   EXPECT_EQ(soundBlock.cdMeterLevel, 0.0f);
 
-  // The effect chain produces nothing: the effect buffers stay as they were, and the
-  // microphone is not in the output. Bypass gives silence from the chain.
+  // A preset without output: the effect buffers stay as they were, and the microphone is not
+  // in the output. Bypass gives silence from the chain.
+  SetVoiceFX_Preset(&soundBlock.voiceFX, 10);
   soundBlock.fxChannels[0][0] = 123.0f;
   Run(in.data(), 256, 16, 1);
   EXPECT_EQ(soundBlock.fxChannels[0][0], 123.0f);
@@ -431,6 +439,7 @@ TEST_F(SoundBlock, RecordingIsTheDryMicrophoneAtHalfRateAfterALeadIn) {
 }
 
 TEST_F(SoundBlock, LongBlocksEmptyBlocksAndMissingBuffers) {
+  soundBlock.voiceFX.bypass = 1;  // the music alone
   SetMusicBalance(-1.0f);
   SetMusic(9000, 1234.0f, 0.0f);
   std::vector<int16_t> in(2 * 9000, 50);
