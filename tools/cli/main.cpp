@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "cdinfo/settings.h"
 #include "platform/cpu/processor.h"
 #include "tools/cli/cdinfo_commands.h"
 #include "tools/cli/drives_command.h"
+#include "tools/cli/play_commands.h"
+#include "tools/cli/render_command.h"
 
 namespace {
 
@@ -22,7 +25,15 @@ void Usage() {
                "  cddb DISC [--server HOST[:PORT]] [--folder DIR] [--choice N]\n"
                "             look the disc up, write its CD information file, print its path\n"
                "  info DISC [--folder DIR]\n"
-               "             print album, artist and track titles from the disc's file\n");
+               "             print album, artist and track titles from the disc's file\n"
+               "  tracks DISC\n"
+               "             print each track's number, start, length and type\n"
+               "  rip DISC --track N [--jitter-buffer 0..3] [--out OUT.wav]\n"
+               "             rip a track digitally into a WAV file, print its path\n"
+               "  render DISC --track N [--karaoke [on|off]] [--mic FILE.wav] [--preset P]\n"
+               "         [--variation V] [--record TAKE.wav] [--playback TAKE.wav] --out OUT.wav\n"
+               "             play a track through the engine on the simulated sound card as fast\n"
+               "             as it reads, write what the speakers get\n");
 }
 
 int CommandCpu() {
@@ -53,6 +64,18 @@ int main(int argc, char** argv) {
     const int code = command == "discid" ? CommandDiscId(args, &out, &err)
                      : command == "cddb" ? CommandCddb(args, &out, &err)
                                          : CommandInfo(args, &out, &err);
+    std::fputs(err.c_str(), stderr);
+    std::fputs(out.c_str(), stdout);
+    return code;
+  }
+  if (command == "tracks" || command == "rip" || command == "render") {
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    std::string out;
+    std::string err;
+    LoadSettings();
+    const int code = command == "tracks" ? CommandTracks(args, &out, &err)
+                     : command == "rip"  ? CommandRip(args, &out, &err)
+                                         : CommandRender(args, &out, &err);
     std::fputs(err.c_str(), stderr);
     std::fputs(out.c_str(), stdout);
     return code;

@@ -4,13 +4,25 @@
 // something to remove and something to keep. A faint noise floor keeps digital silence out
 // of the tracks.
 //
-// usage: sorn-demodisc OUTPUT_FOLDER   (writes demo.bin and demo.cue)
+// Beside the image it writes the disc's CD information file, "<album title> <disc id>.txt",
+// with the titles and a few lines of lyrics per track, in the program's own format and under
+// the disc id the program computes from the image (the program installs it into its CD
+// information folder when it meets the disc, cd/demo_disc.h).
+//
+// usage: sorn-demodisc OUTPUT_FOLDER   (writes demo.bin, demo.cue and the information file)
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "cdinfo/disc_id.h"
+#include "cdinfo/info_file.h"
+#include "cdinfo/settings.h"
+#include "cdinfo/text_util.h"
+#include "platform/cd/image_drive.h"
 
 namespace {
 
@@ -208,6 +220,73 @@ void AppendPcm(const Stereo& song, std::vector<uint8_t>& bin) {
   }
 }
 
+constexpr const char* kAlbumTitle = "Sorn Karaoke Demo Disc";
+constexpr const char* kAlbumArtist = "The Sorn Session Band";
+
+struct SongText {
+  const char* title;
+  const char* lyrics;
+};
+
+const SongText kSongTexts[] = {
+    {"Sunny Side Street",
+     "Walking down the sunny side, the morning on my face\n"
+     "Every window open wide, the whole town keeps the pace\n"
+     "Sing it out, sing it loud, there is nothing in the way\n"
+     "On the sunny side street we will dance the day away"},
+    {"Rain on the Window",
+     "Rain on the window, slow and grey\n"
+     "Counting the hours since you went away\n"
+     "The candle is low and the tea has gone cold\n"
+     "I keep the last letter, the last one you wrote"},
+    {"Back Road Shuffle",
+     "Take the back road, roll the windows down\n"
+     "Leave the traffic and the noise of town\n"
+     "Tap your foot and shuffle to the beat\n"
+     "Dust is flying underneath our feet"},
+};
+
+// The CD information file of the image, under the disc id the program computes for it.
+bool WriteInfoFile(const std::string& folder, const std::string& cuePath) {
+  ImageDriveOptions options;
+  options.path = cuePath;
+  std::string error;
+  std::unique_ptr<ImageCdDevice> drive = ImageCdDevice::Open(options, &error);
+  int count = 0;
+  if (!drive || drive->StatusTrackCount(&count) != 0 || count != 3) {
+    std::fprintf(stderr, "sorn-demodisc: cannot read back %s: %s\n", cuePath.c_str(),
+                 error.c_str());
+    return false;
+  }
+  DiscLayout layout;
+  layout.trackCount = count;
+  for (int i = 0; i < count; ++i) {
+    if (drive->StatusTrackPosition(i + 1, &layout.position[i]) != 0 ||
+        drive->StatusTrackLength(i + 1, &layout.length[i]) != 0)
+      return false;
+  }
+  char discId[kDiscIdChars + 1];
+  ComputeDiscId(layout.trackCount, layout.position, layout.length, discId);
+
+  CdTitles titles;
+  titles.albumTitle = kAlbumTitle;
+  titles.albumArtist = kAlbumArtist;
+  for (int i = 0; i < count; ++i) titles.tracks[i].title = kSongTexts[i].title;
+  std::string text = BuildCdInfoText(titles, count - 1);
+  for (int i = 0; i < count; ++i) {
+    const std::string section =
+        LyricsHeading(i, kSongTexts[i].title) + "\n" + kSongTexts[i].lyrics + "\n";
+    if (!ReplaceLyricsInText(&text, i, section)) return false;
+  }
+  settings.databasePath = folder + "/";
+  const std::string path = InfoFilePath(kAlbumTitle, discId);
+  if (!cdinfo::WriteFileText(path, text)) {
+    std::fprintf(stderr, "sorn-demodisc: cannot write %s\n", path.c_str());
+    return false;
+  }
+  return true;
+}
+
 std::string Msf(size_t frames) {  // CD frames (1/75 s) as mm:ss:ff
   char text[40];
   std::snprintf(text, sizeof text, "%02zu:%02zu:%02zu", frames / 4500, frames / 75 % 60, frames % 75);
@@ -254,5 +333,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sorn-demodisc: cannot write %s\n", cuePath.c_str());
     return 1;
   }
-  return 0;
+  return WriteInfoFile(folder, cuePath) ? 0 : 1;
 }

@@ -1,0 +1,466 @@
+// The CDDA reader: runs over a play range (or a track to rip) in reads of 26 sectors, removes
+// read jitter by matching overlapping reads, and hands the slots to the ring consumer or to the
+// WAV writer.
+#include "cd/cd_reader.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "app/diagnostics.h"
+#include "audio/cdda_ring.h"
+#include "audio/sound_block.h"
+#include "cd/aspi_drives.h"
+#include "cd/cdda_manager.h"
+#include "cd/player.h"
+#include "cd/player_internal.h"
+#include "cd/read_commands.h"
+#include "cd/ripper.h"
+#include "cdinfo/settings.h"
+
+CdReaderState cdReader;
+
+namespace {
+
+constexpr int32_t kSector = kRawSectorBytes;  // bytes of audio per sector
+constexpr int kSeekPollMs = 10;
+
+std::atomic<CdReaderMessagePump> messagePump{nullptr};
+
+bool StopRequested() {
+  return cdReader.stopReading.load(std::memory_order_seq_cst) != 0;
+}
+
+// A stream run also ends when the player asks for a restart (a track change or a seek): the
+// restart is what matters, whichever of its flags arrives first.
+bool RunMustEnd(int mode) {
+  return StopRequested() ||
+         (mode == kReaderStream && player.restartPending.load(std::memory_order_seq_cst) != 0);
+}
+
+int32_t CurrentSectorSize() {
+  int32_t size = cdDrives.sectorSize.load(std::memory_order_acquire);
+  // A read of 26 sectors must fit a slot.
+  if (size < kSector || size * kSectorsPerRead > kRingSlotBytes) size = kSector;
+  return size;
+}
+
+void ClearRing() {
+  CddaRingState& r = cddaRing;
+  for (int slot = 0; slot < kRingSlots; ++slot) {
+    std::memset(r.data[slot], 0, kRingSlotBytes);
+    r.slotData[slot].store(0, std::memory_order_relaxed);
+    r.slotLength[slot].store(0, std::memory_order_relaxed);
+  }
+}
+
+// A pause ended the run and the player has not been stopped since (a Play pressed right
+// after the pause still resumes at the pause point).
+bool PausedRun() {
+  return cdReader.pauseRequested.load(std::memory_order_acquire) &&
+         player.cdState.load(std::memory_order_acquire) != CD_STOP;
+}
+
+// Sector address of the slot being played: where a paused disc resumes.
+void StorePauseSector() {
+  CddaRingState& r = cddaRing;
+  const int slot = r.consumerSlot.load(std::memory_order_acquire) % kRingSlots;
+  const int32_t sector = r.slotByteOffset[slot].load(std::memory_order_relaxed) / kSector +
+                         player.playStartFrame.load(std::memory_order_acquire) - kLeadInFrames;
+  player.pauseSector.store(sector, std::memory_order_release);
+}
+
+// Playing may begin: the ring holds two slots (or the whole of a shorter range).
+void StartStreaming() {
+  CdReaderState& c = cdReader;
+  cddaRing.draining.store(0, std::memory_order_release);
+  c.runStarting = 0;
+  soundBlock.cdDataReady.store(1, std::memory_order_seq_cst);
+  c.cddaCommandPending.store(0, std::memory_order_release);
+  c.resumingFromPause.store(0, std::memory_order_release);
+  player.nextPressed.store(0, std::memory_order_release);
+  player.previousPressed.store(0, std::memory_order_release);
+}
+
+// A new run over an empty ring: the consumer is out of the ring, so its state starts afresh.
+int32_t BeginRun(int32_t firstSector) {
+  CddaRingState& r = cddaRing;
+  r.draining.store(0, std::memory_order_release);
+  r.ringDrained.store(0, std::memory_order_release);
+  r.underrun.store(0, std::memory_order_relaxed);
+  r.consumerOffset.store(0, std::memory_order_relaxed);
+  const int slot = r.producerSlot.load(std::memory_order_relaxed);
+  r.slotByteOffset[slot].store((firstSector - cdReader.rangeStartFrame + kLeadInFrames) * kSector,
+                               std::memory_order_relaxed);
+  r.slotData[slot].store(0, std::memory_order_relaxed);
+  r.slotLength[slot].store(0, std::memory_order_relaxed);
+  return r.runSerial.fetch_add(1, std::memory_order_seq_cst) + 1;
+}
+
+// Waits until the consumer has left the ring of this run: the streaming thread has handed the
+// run's end back, or the consumer never entered the run and cannot any more (cdDataReady is 0
+// and the consumer looks at it after recording its run). Every change that can end the wait
+// sets drainedEvent, and the conditions are looked at again after each wake-up.
+void WaitForConsumer(int32_t run) {
+  CddaRingState& r = cddaRing;
+  for (;;) {
+    if (r.drainedRun.load(std::memory_order_acquire) == run) return;
+    if (r.consumerRun.load(std::memory_order_seq_cst) != run &&
+        soundBlock.cdDataReady.load(std::memory_order_seq_cst) == 0)
+      return;
+    r.drainedEvent.Wait(kInfinite);
+  }
+}
+
+// The stop path of a run: the manager is told, then the consumer's hand-over is awaited.
+void StopRun(void* window, int32_t run, int mode) {
+  CddaRingState& r = cddaRing;
+  CDDAManager(window, CDDA_KILL);
+  r.resumeMark.store(-1, std::memory_order_seq_cst);
+  cdReader.cddaCommandPending.store(0, std::memory_order_release);
+  WaitForConsumer(run);
+  // A run the consumer never played: the pause point is where it started.
+  if (r.consumerRun.load(std::memory_order_seq_cst) != run && PausedRun()) StorePauseSector();
+  // A rip's writer may still be writing its last slot; only a stream's ring is cleared.
+  if (cdReader.ringClearPending.exchange(0, std::memory_order_acq_rel) && mode == kReaderStream)
+    ClearRing();
+}
+
+// The disc is tested after a read that did not complete; a vanished disc stops the player.
+void TestForDisc(void* window, int mode) {
+  CdDevice* device = player.device.load(std::memory_order_acquire);
+  int present = 1;
+  if (!device || device->StatusMediaPresent(&present) != 0 || present) return;
+  Trace("ReadCD: the disc has gone\n");
+  if (mode == kReaderStream && player.cdState.load(std::memory_order_acquire) == CD_PLAY)
+    CdStop(window);
+  CdReadDriver(window, kReaderStop);
+}
+
+// Jitter correction of slot k (N > 0): finds the previous read's last N sectors in this one.
+void CorrectJitter(int k, int32_t readBytes) {
+  CdReaderState& c = cdReader;
+  CddaRingState& r = cddaRing;
+  JitterStatistics& stats = c.jitter;
+  const int32_t overlap = c.jitterSectors * kSector;
+  int32_t data = r.slotData[k].load(std::memory_order_relaxed);
+  int32_t length = r.slotLength[k].load(std::memory_order_relaxed);
+  int32_t shift = 0;
+  if (c.firstBlock) {
+    stats = JitterStatistics{};
+  } else {
+    r.slotByteOffset[k].fetch_add(overlap, std::memory_order_relaxed);
+    data += overlap;
+    const int p = (k + kRingSlots - 1) % kRingSlots;
+    const uint8_t* reference = r.data[p] + c.slotTail[p];
+    const uint8_t* slot = r.data[k];
+    auto matches = [&](int32_t at) {
+      return at >= 0 && at + kJitterCompareBytes <= readBytes &&
+             std::memcmp(reference, slot + at, kJitterCompareBytes) == 0;
+    };
+    if (matches(data)) {
+      ++stats.exact;
+    } else {
+      bool found = false;
+      for (int32_t d = 2; d < overlap - kJitterCompareBytes && !found; d += 2) {
+        if (matches(data + d)) {
+          shift = d;
+          ++stats.positive;
+          stats.largestPositive = std::max(stats.largestPositive, d);
+          found = true;
+        } else if (matches(data - d)) {
+          shift = -d;
+          ++stats.negative;
+          stats.largestNegative = std::min(stats.largestNegative, -d);
+          found = true;
+        }
+      }
+      if (!found) ++stats.missed;
+    }
+  }
+  if (!c.lastChunk) {
+    // Deliver from the middle of the overlap with the previous read up to the start of the
+    // overlap with the next one, which moves back by 2N sectors.
+    c.slotTail[k] = (kSectorsPerRead - c.jitterSectors) * kSector;
+    data += shift;
+    length -= c.firstBlock ? overlap : shift + 2 * overlap;
+    c.readPosition.fetch_sub(2 * c.jitterSectors, std::memory_order_relaxed);
+  } else if (!c.firstBlock) {
+    data += shift;
+    length -= shift + overlap;
+  }
+  // (A run that is one chunk long delivers the whole of it.)
+  c.firstBlock = 0;
+  data = std::clamp(data, 0, readBytes);
+  length = std::clamp(length, 0, readBytes - data);
+  r.slotData[k].store(data, std::memory_order_relaxed);
+  r.slotLength[k].store(length, std::memory_order_relaxed);
+}
+
+// After a completed read of slot k (readBytes of audio in it).
+void PostProcess(int k, int32_t readBytes, int mode) {
+  CdReaderState& c = cdReader;
+  CddaRingState& r = cddaRing;
+  c.readDoneEvent.ResetEvent();
+  if (StopRequested()) return;
+  r.slotFreeEvent.Wait(kInfinite);
+  if (!r.slotFreeEvent.ResetEvent()) Trace("Resetevent12 failed\n");
+  if (c.jitterSectors > 0) CorrectJitter(k, readBytes);
+
+  if (mode == kReaderRip) {
+    WriteSlotToFile(k);  // the writer swaps the bytes when the drive needs it
+  } else if (cdDrives.swapBytes.load(std::memory_order_acquire)) {
+    SwapSampleBytes(r.data[k] + r.slotData[k].load(std::memory_order_relaxed),
+                    r.slotLength[k].load(std::memory_order_relaxed));
+  }
+
+  const int next = (k + 1) % kRingSlots;
+  r.producerSlot.store(next, std::memory_order_seq_cst);
+  if (mode != kReaderStream) return;
+
+  const int32_t consumer = r.consumerSlot.load(std::memory_order_seq_cst);
+  if (next == (consumer + kRingSlots - 2) % kRingSlots) {
+    // The ring is full: the consumer wakes the reader once it has played 8 more slots. If it
+    // got there before the mark was set, the reader wakes itself.
+    const int32_t mark = (consumer + 8) % kRingSlots;
+    r.resumeMark.store(mark, std::memory_order_seq_cst);
+    const int32_t now = r.consumerSlot.load(std::memory_order_seq_cst);
+    int32_t expected = mark;
+    if ((now - consumer + kRingSlots) % kRingSlots >= 8 &&
+        r.resumeMark.compare_exchange_strong(expected, -1, std::memory_order_seq_cst))
+      r.slotFreeEvent.Set();
+  } else if (!r.slotFreeEvent.Set()) {
+    Trace("Setevent13 failed\n");
+  }
+  if (c.runStarting && next == (consumer + 2) % kRingSlots) StartStreaming();
+}
+
+void TraceJitterStatistics() {
+  const JitterStatistics& s = cdReader.jitter;
+  Trace(
+      "ReadTrack: jitter N=%d: %d exact, %d later (largest %d), %d earlier (largest %d), "
+      "%d missed\n",
+      cdReader.jitterSectors, s.exact, s.positive, s.largestPositive, s.negative, s.largestNegative,
+      s.missed);
+}
+
+// The range of a track to rip: its start up to the next track's (the last track: the disc's
+// end).
+void TrackRange(int track, int32_t* start, int32_t* end) {
+  const int last = player.lastTrack.load(std::memory_order_acquire);
+  track = std::clamp(track, 0, kMaxTracks - 1);
+  *start = static_cast<int32_t>(player.cdTrack[track].startFrame);
+  *end = track < last ? static_cast<int32_t>(player.cdTrack[track + 1].startFrame)
+                      : static_cast<int32_t>(player.discLengthFrames) - 1;
+}
+
+}  // namespace
+
+void SetCdReaderMessagePump(CdReaderMessagePump pump) {
+  messagePump.store(pump, std::memory_order_release);
+}
+
+void SwapSampleBytes(uint8_t* data, int32_t length) {
+  for (int32_t i = 0; i + 1 < length; i += 2) std::swap(data[i], data[i + 1]);
+}
+
+bool CddaStreamDrained() {
+  CddaRingState& r = cddaRing;
+  const int32_t run = r.consumerRun.load(std::memory_order_relaxed);
+  if (PausedRun() && run == r.runSerial.load(std::memory_order_acquire)) StorePauseSector();
+  r.drainedRun.store(run, std::memory_order_release);
+  return r.drainedEvent.Set();
+}
+
+int ReadCD(void* window, int mode) {
+  CdReaderState& c = cdReader;
+  CddaRingState& r = cddaRing;
+  const int32_t position = c.readPosition.load(std::memory_order_relaxed);
+  const int32_t count =
+      std::min(kSectorsPerRead, c.readEnd.load(std::memory_order_relaxed) - position);
+  if (count < kSectorsPerRead) c.lastChunk = 1;
+  const int k = r.producerSlot.load(std::memory_order_relaxed);
+  uint8_t* buffer = r.data[k];
+  const int32_t sectorSize = CurrentSectorSize();
+
+  ScsiRequestBlock srb;
+  srb.command = SC_EXEC_SCSI_CMD;
+  srb.adapter = cdDrives.currentAdapter.load(std::memory_order_acquire);
+  srb.target = cdDrives.currentTarget.load(std::memory_order_acquire);
+  srb.lun = cdDrives.currentLun.load(std::memory_order_acquire);
+  srb.flags = SRB_DIR_IN | SRB_EVENT_NOTIFY;
+  srb.senseLength = kSenseLength;
+  srb.buffer = buffer;
+  srb.bufferLength = static_cast<uint32_t>(sectorSize * count);
+  srb.postEvent = &c.readDoneEvent;
+  srb.cdbLength = BuildReadCdb(cdDrives.readMethod.load(std::memory_order_acquire), position, count,
+                               srb.lun, srb.cdb);
+
+  r.slotByteOffset[k].store((position - c.rangeStartFrame + kLeadInFrames) * kSector,
+                            std::memory_order_relaxed);
+  r.slotData[k].store(0, std::memory_order_relaxed);
+  r.slotLength[k].store(count * kSector, std::memory_order_relaxed);
+  c.readPosition.store(position + count, std::memory_order_relaxed);
+
+  r.readError.store(1, std::memory_order_release);
+  const int sent = SendASPI32Command(&srb);
+  if (sent != SS_PENDING && sent != SS_COMP) {
+    Trace("ReadCD: ASPI not complete or pending; returned: %d\n", sent);
+    return 1;
+  }
+  const bool waited = sent == SS_COMP || c.readDoneEvent.Wait(kInfinite) == kWaitObject0;
+  if (waited && srb.status == SS_COMP) r.readError.store(0, std::memory_order_release);
+  if (srb.status != SS_COMP) {
+    Trace("ReadCD: sectors %d-%d could not be read: status %d, sense key %d, code 0x%02X\n",
+          position, position + count - 1, srb.status, SenseKey(srb), SenseCode(srb));
+    // What a failed read leaves in the buffer is not audio: it plays as silence.
+    std::memset(buffer, 0, static_cast<size_t>(sectorSize * count));
+    TestForDisc(window, mode);
+  } else if (sectorSize > kSector) {
+    // Blocks with sub-channel bytes: keep the audio of each sector, back to back.
+    for (int32_t i = 1; i < count; ++i)
+      std::memmove(buffer + i * kSector, buffer + i * sectorSize, kSector);
+  }
+  PostProcess(k, count * kSector, mode);
+  return 1;
+}
+
+void ReadTrack(int trackIndex, void* window, int mode) {
+  CdReaderState& c = cdReader;
+  CddaRingState& r = cddaRing;
+  const bool rip = mode == kReaderRip;
+  c.resumingFromPause.store(0, std::memory_order_release);
+
+  int32_t rangeStart = 0, rangeEnd = 0;
+  if (rip) {
+    TrackRange(trackIndex, &rangeStart, &rangeEnd);
+  } else {
+    rangeStart = player.playStartFrame.load(std::memory_order_acquire);
+    rangeEnd = player.playEndFrame.load(std::memory_order_acquire);
+  }
+  int32_t first = rangeStart - kLeadInFrames;
+  if (int32_t seek = player.seekFrame.exchange(0, std::memory_order_acq_rel)) {
+    first = seek;
+  } else if (int32_t pause = player.pauseSector.load(std::memory_order_acquire)) {
+    first = pause;
+    c.resumingFromPause.store(1, std::memory_order_release);
+  }
+  c.rangeStartFrame = rangeStart;
+  c.readStart.store(first, std::memory_order_relaxed);
+  c.readEnd.store(rangeEnd - kLeadInFrames, std::memory_order_relaxed);
+  r.producerSlot.store(0, std::memory_order_seq_cst);
+  r.consumerSlot.store(0, std::memory_order_seq_cst);
+
+  if (rip && !PrepareWavFile(trackIndex, first, c.readEnd.load(std::memory_order_relaxed))) return;
+
+  c.runStarting = 1;
+  r.resumeMark.store(-1, std::memory_order_seq_cst);
+  c.jitterSectors =
+      std::clamp(rip ? settings.jitterBuffer : c.jitterSetting.load(std::memory_order_acquire), 0,
+                 kMaxJitterSectors);
+  r.slotFreeEvent.Set();
+  r.drainedEvent.ResetEvent();
+  c.readDoneEvent.ResetEvent();
+
+  for (;;) {
+    const int32_t run = BeginRun(first);
+    c.readPosition.store(first, std::memory_order_relaxed);
+    c.firstBlock = 1;
+    c.lastChunk = 0;
+    bool stopped = false;
+    while (c.readPosition.load(std::memory_order_relaxed) <
+           c.readEnd.load(std::memory_order_relaxed)) {
+      ReadCD(window, mode);
+      if (RunMustEnd(mode)) {
+        StopRun(window, run, mode);
+        stopped = true;
+        break;
+      }
+      if (rip) {
+        if (CdReaderMessagePump pump = messagePump.load(std::memory_order_acquire)) pump();
+      }
+    }
+    if (rip) {
+      FinishWavFile();
+      break;
+    }
+    if (stopped) break;
+
+    // The range is read: what is in the ring plays out (also a range shorter than two slots).
+    if (c.runStarting && r.producerSlot.load(std::memory_order_relaxed) !=
+                             r.consumerSlot.load(std::memory_order_seq_cst))
+      StartStreaming();
+    r.draining.store(1, std::memory_order_release);
+    WaitForConsumer(run);
+    if (RunMustEnd(mode)) {  // stopped while the ring played out
+      StopRun(window, run, mode);
+      break;
+    }
+    const int answer = SongDoneHandler(window);
+    if (answer == 1) {
+      rangeStart = player.playStartFrame.load(std::memory_order_acquire);
+      first = rangeStart - kLeadInFrames;
+      c.rangeStartFrame = rangeStart;
+      c.readStart.store(first, std::memory_order_relaxed);
+      c.readEnd.store(player.playEndFrame.load(std::memory_order_acquire) - kLeadInFrames,
+                      std::memory_order_relaxed);
+      c.runStarting = 1;
+      continue;
+    }
+    if (answer == 0) {
+      ClearRing();
+      CdStop(window);
+      r.ringDrained.store(0, std::memory_order_release);
+      if (player.currentTrack.load(std::memory_order_acquire) ==
+              player.lastTrack.load(std::memory_order_acquire) &&
+          !player.repeat.load(std::memory_order_acquire)) {
+        cdplayer::SetPlayPosition(0);
+        cdplayer::CdFindPlayable();
+      }
+    } else {
+      Trace("wrong response from SongDoneHandler\n");
+    }
+    break;
+  }
+  if (c.jitterSectors > 0) TraceJitterStatistics();
+  player.readerIdle.store(1, std::memory_order_release);
+  if (rip) CloseWavFile();
+}
+
+int CdReadDriver(void* window, int mode) {
+  CdReaderState& c = cdReader;
+  c.readerMode.store(mode, std::memory_order_release);
+  if (mode == kReaderStop || mode == kReaderPause) {
+    c.stopReading.store(1, std::memory_order_seq_cst);
+    return 0;
+  }
+  if (mode == kReaderRip) {
+    c.stopReading.store(0, std::memory_order_seq_cst);
+    player.readerBusy.store(1, std::memory_order_release);
+    ReadTrack(player.currentTrack.load(std::memory_order_acquire), window, kReaderRip);
+    player.readerBusy.store(0, std::memory_order_release);
+    return 0;
+  }
+  if (mode != kReaderStream) return 0;
+
+  // The stop flag was cleared by CDDA_PLAY before this reader started, so a stop sent in
+  // between is not lost.
+  player.readerBusy.store(1, std::memory_order_release);
+  for (;;) {
+    ReadTrack(player.currentTrack.load(std::memory_order_acquire), window, kReaderStream);
+    if (player.cdState.load(std::memory_order_acquire) != CD_PLAY ||
+        !c.readerThreadRunning.load(std::memory_order_acquire) ||
+        !player.restartPending.exchange(0, std::memory_order_seq_cst))
+      break;
+    // A restart raises the stop before it asks for the restart, so this clears the stop of
+    // every restart taken here; a later one leaves restartPending set and ends the next run.
+    c.stopReading.store(0, std::memory_order_seq_cst);
+    CdStartTrack(window);
+    while (player.seekPending.load(std::memory_order_acquire) &&
+           c.readerThreadRunning.load(std::memory_order_acquire))
+      std::this_thread::sleep_for(std::chrono::milliseconds(kSeekPollMs));
+  }
+  player.readerBusy.store(0, std::memory_order_release);
+  return 0;
+}

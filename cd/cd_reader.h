@@ -1,0 +1,90 @@
+// Digital audio reading: the selected drive's audio sectors are read in chunks of 26 into the
+// CD ring (audio/cdda_ring.h), with jitter removed by overlapping consecutive reads and
+// matching the overlap byte for byte, and bytes swapped where the drive delivers big-endian
+// samples. In stream mode the ring feeds the audio thread's consumer and the reader moves from
+// range to range as the player says (SongDoneHandler); in rip mode every chunk goes to the WAV
+// writer (cd/ripper.h).
+//
+// The reader runs on the CDDA reader thread the CDDA manager starts for a play (or, for a rip,
+// on the caller's thread). Other threads only raise the stop flag through the manager.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/sync/event.h"
+
+enum ReaderMode : int32_t {
+  kReaderRip = 0,
+  kReaderStream = 1,
+  kReaderStop = 2,
+  kReaderPause = 5,
+};
+
+inline constexpr int kSectorsPerRead = 26;
+inline constexpr int kMaxJitterSectors = 3;
+inline constexpr int kJitterCompareBytes = 128;
+
+// How the overlaps of one run matched (for the log).
+struct JitterStatistics {
+  int32_t exact = 0;
+  int32_t positive = 0;  // matched further into the new read
+  int32_t negative = 0;  // matched before the expected place
+  int32_t missed = 0;
+  int32_t largestPositive = 0;
+  int32_t largestNegative = 0;
+};
+
+struct CdReaderState {
+  std::atomic<int32_t> readerMode{kReaderStream};
+  std::atomic<int32_t> stopReading{0};
+  int32_t sectorsPerRead = kSectorsPerRead;
+
+  // The current run, in sector addresses (frame - 150); readEnd is exclusive.
+  std::atomic<int32_t> readStart{0};
+  std::atomic<int32_t> readPosition{0};
+  std::atomic<int32_t> readEnd{0};
+  int32_t rangeStartFrame = 0;  // frame the slots' byte positions count from
+  int32_t jitterSectors = 0;    // overlap N of the run, 0..3
+  int32_t slotTail[16] = {};    // per slot: start of the reference for the next read's match
+  int32_t firstBlock = 0;
+  int32_t lastChunk = 0;
+  int32_t runStarting = 0;
+  std::atomic<int32_t> resumingFromPause{0};
+  JitterStatistics jitter;
+  Event readDoneEvent{Event::Reset::kAuto, false};
+
+  // Manager side.
+  std::atomic<int32_t> cddaCommandPending{0};
+  std::atomic<int32_t> readerThreadRunning{0};
+  std::atomic<int32_t> jitterSetting{0};  // "Jitter Buffer" as the last command found it
+  std::atomic<void*> window{nullptr};     // the main window the stream posts to
+  std::atomic<int32_t> ringClearPending{0};
+  // The last stop was a pause: the stream's hand-over stores the pause point (unless the
+  // player has been stopped since).
+  std::atomic<int32_t> pauseRequested{0};
+  // Tests: the reader thread cannot be created.
+  std::atomic<int32_t> failThreadCreation{0};
+};
+
+extern CdReaderState cdReader;
+
+// Mode 1 (on the reader thread): streams the current play range and what follows it. Mode 0:
+// rips the current track to a WAV file on the calling thread. Modes 2 and 5 (any thread): raise
+// the stop flag. Returns 0.
+int CdReadDriver(void* window, int mode);
+// One run over the current play range (stream) or one track (rip).
+void ReadTrack(int trackIndex, void* window, int mode);
+// One read of up to 26 sectors into the producer slot and its post-processing. Returns 1.
+int ReadCD(void* window, int mode);
+
+// The streaming thread's stop hand-over (installed with the stream): stores the pause point
+// when the player is paused and wakes the reader. False when the event cannot be set.
+bool CddaStreamDrained();
+
+// Called between reads on the thread that rips (the window's message pump); null for none.
+using CdReaderMessagePump = void (*)();
+void SetCdReaderMessagePump(CdReaderMessagePump pump);
+
+// Swaps the bytes of every 16-bit sample in data[0..length).
+void SwapSampleBytes(uint8_t* data, int32_t length);

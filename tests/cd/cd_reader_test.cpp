@@ -1,0 +1,337 @@
+// The CD reader thread, the ring and its consumer together: the player's transport drives the
+// real CDDA manager and reader over image drives, and a stand-in for the streaming thread runs
+// the real consumer and stop hand-over.
+#include "cd/cd_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "app/diagnostics.h"
+#include "audio/cdda_ring.h"
+#include "audio/sound_block.h"
+#include "cd/aspi_drives.h"
+#include "cd/cdda_manager.h"
+#include "cd/player.h"
+#include "cdinfo/settings.h"
+#include "platform/cd/image_drive.h"
+#include "tests/cd/disc_image.h"
+#include "tests/cd/ring_test_support.h"
+#include "tests/support/trace_capture.h"
+
+namespace {
+
+std::atomic<int> positionPosts{0};
+void CountPosts(void*, int message) {
+  if (message == kCddaPositionTimer) ++positionPosts;
+}
+
+// The disc's 16-bit sample at byte position b (even), as the image holds it.
+int16_t DiscSample(int64_t b) {
+  return static_cast<int16_t>(PatternByte(b) | PatternByte(b + 1) << 8);
+}
+
+// How many bytes from the start of seg are the disc's bytes from `from` on.
+int64_t MatchingBytes(const std::vector<int16_t>& seg, int64_t from) {
+  size_t i = 0;
+  while (i < seg.size() && seg[i] == DiscSample(from + 2 * static_cast<int64_t>(i))) ++i;
+  return 2 * static_cast<int64_t>(i);
+}
+
+// The segment is the disc's bytes from..from+bytes, then silence.
+void ExpectSegment(const std::vector<int16_t>& seg, int64_t from, int64_t bytes) {
+  ASSERT_GE(2 * static_cast<int64_t>(seg.size()), bytes);
+  ASSERT_GE(MatchingBytes(seg, from), bytes);
+  for (size_t i = static_cast<size_t>(bytes / 2); i < seg.size(); ++i)
+    ASSERT_EQ(seg[i], 0) << "sample " << i << " after the end";
+}
+
+constexpr int64_t kSector = 2352;
+
+class Reader : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    settings = Settings{};
+    settings.databasePath = dir_.path().string() + "/";
+    const std::string folder = settings.databasePath;
+    SetLogFolderSource([folder] { return folder; });
+    ResetRingForTest();
+    positionPosts = 0;
+    SetCddaWindowPoster(CountPosts);
+    // 20 s, 3 s and 4 s.
+    cue_ = WriteDiscImage(dir_.path(), "disc", {{1500}, {225}, {300}});
+  }
+  void TearDown() override {
+    CddaShutdown(nullptr);
+    stream_.reset();
+    cdReader.failThreadCreation = 0;
+    SetCddaWindowPoster(nullptr);
+    ReleaseCdDrives();
+    ResetCdPlayer();
+    ResetRingForTest();
+    SetLogFolderSource(nullptr);
+  }
+
+  void Load(const std::string& driveString, int mode, int jitter = 0) {
+    settings.cdMode = mode;
+    settings.jitterBuffer = jitter;
+    ASSERT_EQ(InitCdDrivesWithLayer(nullptr, CdHostLayer::FromDriveStrings({driveString})), 0);
+    ResetCdPlayer();
+    SetMSFformat();
+    CdTimerHandler(nullptr);
+    ASSERT_EQ(player.cdState.load(), CD_STOP);
+  }
+  void StartStream(int blockPauseMicros = 0) {
+    stream_ = std::make_unique<StreamStandIn>(blockPauseMicros);
+  }
+  static bool WaitFor(const std::function<bool()>& done) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > limit) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+  }
+  // Waits until the player has stopped and the reader has ended.
+  void WaitUntilStopped() {
+    ASSERT_TRUE(WaitFor([] { return player.cdState.load() == CD_STOP; }));
+    CddaJoinReader();
+    EXPECT_EQ(player.readerBusy.load(), 0);
+    EXPECT_EQ(soundBlock.cdDataReady.load(), 0);
+  }
+  void WaitForFrames(int64_t frames) {
+    ASSERT_TRUE(WaitFor([&] { return stream_->FramesSoFar() >= frames; }));
+  }
+  ImageCdDevice* Image() { return dynamic_cast<ImageCdDevice*>(player.device.load()); }
+
+  ScratchDir dir_;
+  std::string cue_;
+  std::unique_ptr<StreamStandIn> stream_;
+};
+
+TEST_F(Reader, PlaysOneSongAndStops) {
+  Load(cue_, kCdModeSingleSong);
+  StartStream();
+  CdSelectTrack(nullptr, 1);
+  CdPlayPause(nullptr);
+  WaitUntilStopped();
+  const auto segments = stream_->Segments();
+  ASSERT_EQ(segments.size(), 1u);
+  ExpectSegment(segments[0], 1500 * kSector, 225 * kSector);
+  EXPECT_EQ(stream_->HandOvers(), 1);
+  EXPECT_EQ(player.currentTrack.load(), 1) << "single song play stays on the song";
+  EXPECT_EQ(player.readerIdle.load(), 1);
+  EXPECT_EQ(player.readerPositionSeconds.load(), 2);
+  EXPECT_GE(positionPosts.load(), 2) << "each new second is posted to the window";
+}
+
+TEST_F(Reader, PlaysOnToTheEndOfTheDiscWithOverlappingReads) {
+  Load(cue_, kCdModeNormal, 2);
+  StartStream();
+  CdPlayPause(nullptr);
+  WaitUntilStopped();
+  const auto segments = stream_->Segments();
+  ASSERT_EQ(segments.size(), 3u) << "each song is streamed, the ring played out in between";
+  ExpectSegment(segments[0], 0, 1500 * kSector);
+  ExpectSegment(segments[1], 1500 * kSector, 225 * kSector);
+  ExpectSegment(segments[2], 1725 * kSector, 300 * kSector);
+  EXPECT_EQ(cdReader.jitter.exact, 13) << "every overlap of the last song matched";
+  EXPECT_EQ(cdReader.jitter.missed, 0);
+  EXPECT_EQ(player.currentTrack.load(), 0) << "after the last song the first is cued";
+}
+
+TEST_F(Reader, PauseKeepsThePlaceAndPlayResumesThere) {
+  Load(cue_, kCdModeSingleSong);
+  StartStream(1000);
+  CdPlayPause(nullptr);
+  WaitForFrames(60000);
+  CdPlayPause(nullptr);
+  EXPECT_EQ(player.cdState.load(), CD_PAUSE);
+  ASSERT_TRUE(WaitFor([] { return cdReader.readerThreadRunning.load() == 0; }));
+  const int32_t pause = player.pauseSector.load();
+  auto segments = stream_->Segments();
+  ASSERT_EQ(segments.size(), 1u);
+  const int64_t played = MatchingBytes(segments[0], 0);
+  EXPECT_GT(pause, 0);
+  EXPECT_LE(pause * kSector, played) << "the pause point is the start of the slot being played";
+  EXPECT_GT(pause * kSector + 26 * kSector, played);
+
+  CdPlayPause(nullptr);
+  WaitUntilStopped();
+  segments = stream_->Segments();
+  ASSERT_EQ(segments.size(), 2u);
+  ExpectSegment(segments[1], pause * kSector, (1500 - pause) * kSector);
+  EXPECT_EQ(stream_->HandOvers(), 2);
+}
+
+TEST_F(Reader, PlayPressedRightAfterPauseStillResumesAtThePausePoint) {
+  Load(cue_, kCdModeSingleSong);
+  StartStream(1000);
+  CdPlayPause(nullptr);
+  WaitForFrames(60000);
+  CdPlayPause(nullptr);  // pause
+  CdPlayPause(nullptr);  // and play again before the stream has handed the pause back
+  WaitUntilStopped();
+  const auto segments = stream_->Segments();
+  ASSERT_EQ(segments.size(), 2u);
+  // The second stretch starts at the start of the slot that was playing at the pause.
+  const int64_t played = MatchingBytes(segments[0], 0);
+  int64_t resumed = 0;
+  while (resumed < 1500 && MatchingBytes(segments[1], resumed * kSector) < 4096) ++resumed;
+  EXPECT_GT(resumed, 0);
+  EXPECT_LE(resumed * kSector, played);
+  EXPECT_GT(resumed * kSector + 26 * kSector, played);
+  ExpectSegment(segments[1], resumed * kSector, (1500 - resumed) * kSector);
+}
+
+TEST_F(Reader, SeekRestartsReadingAtTheSectorOnceTheSliderIsLetGo) {
+  Load(cue_, kCdModeSingleSong);
+  StartStream(1000);
+  CdPlayPause(nullptr);
+  WaitForFrames(20000);
+  CdSeekPercent(60.0f, 1, 0);
+  EXPECT_EQ(player.seekPending.load(), 1);
+  // The reader waits while the slider is held.
+  ASSERT_TRUE(WaitFor([] { return player.restartPending.load() == 0; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(stream_->Segments().size(), 1u);
+  player.seekPending = 0;
+  WaitUntilStopped();
+  const auto segments = stream_->Segments();
+  ASSERT_EQ(segments.size(), 2u);
+  ExpectSegment(segments[1], 900 * kSector, 600 * kSector);  // 60 % of 1500 sectors
+}
+
+TEST_F(Reader, NextTrackRestartsTheStreamAtTheNextSong) {
+  Load(cue_, kCdModeNormal, 1);
+  StartStream(1000);
+  CdPlayPause(nullptr);
+  WaitForFrames(20000);
+  CdNextTrack(nullptr);
+  WaitUntilStopped();
+  const auto segments = stream_->Segments();
+  ASSERT_EQ(segments.size(), 3u);
+  EXPECT_LT(MatchingBytes(segments[0], 0), 1500 * kSector);
+  ExpectSegment(segments[1], 1500 * kSector, 225 * kSector);
+  ExpectSegment(segments[2], 1725 * kSector, 300 * kSector);
+  EXPECT_EQ(player.nextPressed.load(), 0);
+}
+
+TEST_F(Reader, StopBeforeTheStreamStartsDoesNotHoldTheReader) {
+  Load(cue_, kCdModeSingleSong);
+  // No streaming thread at all: the ring fills, nobody plays it, and Stop still ends the run.
+  CdPlayPause(nullptr);
+  ASSERT_TRUE(WaitFor([] { return soundBlock.cdDataReady.load() == 1; }));
+  CdStop(nullptr);
+  CddaJoinReader();
+  EXPECT_EQ(cdReader.readerThreadRunning.load(), 0);
+
+  // Play and stop at once, then a whole play.
+  StartStream();
+  CdPlayPause(nullptr);
+  CdStop(nullptr);
+  CddaJoinReader();
+  CdPlayPause(nullptr);
+  WaitUntilStopped();
+  const auto segments = stream_->Segments();
+  ASSERT_FALSE(segments.empty());
+  ExpectSegment(segments.back(), 0, 1500 * kSector);
+}
+
+TEST_F(Reader, WithoutAReaderThreadTheCallerReads) {
+  Load(cue_, kCdModeSingleSong);
+  StartStream();
+  cdReader.failThreadCreation = 1;
+  TraceCapture trace;
+  CdSelectTrack(nullptr, 2);
+  CdPlayPause(nullptr);  // returns when the song has played
+  EXPECT_NE(trace.Text().find("CDDAManager: CreateThread() failed in CDDAManager CDDA_PLAY\n"),
+            std::string::npos);
+  EXPECT_EQ(player.cdState.load(), CD_STOP);
+  const auto segments = stream_->Segments();
+  ASSERT_EQ(segments.size(), 1u);
+  ExpectSegment(segments[0], 1725 * kSector, 300 * kSector);
+}
+
+TEST_F(Reader, TheRingFillsAndTheReaderWaitsForRoom) {
+  cue_ = WriteDiscImage(dir_.path(), "long", {{1500}});
+  Load(cue_, kCdModeSingleSong);
+  StartStream(2000);
+  CdPlayPause(nullptr);
+  WaitUntilStopped();
+  EXPECT_EQ(stream_->MaxRingFill(), 14) << "the reader never fills the slot two behind";
+  const auto segments = stream_->Segments();
+  ASSERT_EQ(segments.size(), 1u);
+  ExpectSegment(segments[0], 0, 1500 * kSector);
+}
+
+TEST_F(Reader, ASongShorterThanOneReadPlaysWhole) {
+  cue_ = WriteDiscImage(dir_.path(), "short", {{20}, {100}});
+  Load(cue_, kCdModeSingleSong, 3);
+  StartStream();
+  CdPlayPause(nullptr);
+  WaitUntilStopped();
+  const auto segments = stream_->Segments();
+  ASSERT_EQ(segments.size(), 1u);
+  ExpectSegment(segments[0], 0, 20 * kSector);
+}
+
+TEST_F(Reader, AJitteryDriveStreamsWithoutGapsOrRepeats) {
+  Load("image:" + cue_ + ",jitter=600", kCdModeSingleSong, 1);
+  StartStream();
+  CdSelectTrack(nullptr, 1);
+  CdPlayPause(nullptr);
+  WaitUntilStopped();
+  const auto segments = stream_->Segments();
+  ASSERT_EQ(segments.size(), 1u);
+  // Contiguous from the start; only where the last read landed moves the end.
+  const int64_t matched = MatchingBytes(segments[0], 1500 * kSector);
+  EXPECT_GE(matched, 225 * kSector - 600);
+  EXPECT_LE(matched, 225 * kSector + 600);
+  for (size_t i = static_cast<size_t>(matched / 2) + 1; i < segments[0].size(); ++i)
+    ASSERT_EQ(segments[0][i], 0);
+  EXPECT_GT(cdReader.jitter.positive + cdReader.jitter.negative, 0);
+  EXPECT_EQ(cdReader.jitter.missed, 0);
+}
+
+TEST_F(Reader, ADiscTakenOutWhilePlayingStopsThePlayer) {
+  cue_ = WriteDiscImage(dir_.path(), "long", {{1500}});
+  Load(cue_, kCdModeSingleSong);
+  StartStream(3000);
+  TraceCapture trace;
+  CdPlayPause(nullptr);
+  WaitForFrames(30000);
+  Image()->RemoveDisc();
+  WaitUntilStopped();
+  EXPECT_NE(trace.Text().find("ReadCD: the disc has gone\n"), std::string::npos);
+  EXPECT_NE(trace.Text().find("could not be read"), std::string::npos);
+  CdTimerHandler(nullptr);
+  EXPECT_EQ(player.cdState.load(), CD_NOCD);
+}
+
+TEST_F(Reader, PostedMessagesReachThePlayerOnTheWindowThread) {
+  struct Display : CdPlayerDisplay {
+    void SetTitleLine(const std::string& album, const std::string&) override { title = album; }
+    void ShowPosition(int seconds, int trackSeconds) override {
+      position = {seconds, trackSeconds};
+    }
+    std::string title;
+    std::pair<int, int> position{-1, -1};
+  } display;
+  Load(cue_, kCdModeSingleSong);
+  SetCdPlayerDisplay(&display);
+  player.readerPositionSeconds = 12;
+  CddaHandleWindowMessage(nullptr, kCddaPositionTimer);
+  EXPECT_EQ(display.position, std::make_pair(12, 20));
+  CddaHandleWindowMessage(nullptr, kCddaReadErrorText);
+  EXPECT_EQ(display.title, "CD read error");
+  player.lastShownTrack = 0;
+  CddaHandleWindowMessage(nullptr, kCddaTrackLineStale);
+  EXPECT_EQ(player.lastShownTrack, -1);
+  SetCdPlayerDisplay(nullptr);
+}
+
+}  // namespace

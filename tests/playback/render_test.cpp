@@ -1,0 +1,192 @@
+// The render command end to end: a disc image played through the reader thread, the ring, the
+// streaming thread and the processing block on the simulated sound card into a WAV file.
+#include "tools/cli/render_command.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "app/diagnostics.h"
+#include "audio/sample_format.h"
+#include "audio/sound_block.h"
+#include "cdinfo/settings.h"
+#include "tests/cd/disc_image.h"
+#include "tests/playback/playback_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kBlock = 4096;
+constexpr size_t kStartUpSilence = 4 * kBlock * 2;  // four queued blocks, interleaved samples
+
+const std::vector<int16_t>* offlineMusic = nullptr;
+size_t offlineFrame = 0;
+
+// The track's samples, then silence: what the ring delivers to the block.
+void OfflineMusic(float* const channels[2], int bytes) {
+  for (int i = 0; i < bytes / 4; ++i, ++offlineFrame) {
+    const bool inside = offlineFrame < offlineMusic->size() / 2;
+    channels[0][i] = inside ? (*offlineMusic)[2 * offlineFrame] : 0.0f;
+    channels[1][i] = inside ? (*offlineMusic)[2 * offlineFrame + 1] : 0.0f;
+  }
+}
+
+bool AllZero(const std::vector<int16_t>& v, size_t from, size_t to) {
+  for (size_t i = from; i < to && i < v.size(); ++i)
+    if (v[i] != 0) return false;
+  return true;
+}
+
+class Render : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    settings = Settings{};
+    settings.databasePath = (dir_.path() / "cd").string() + "/";
+    fs::create_directories(dir_.path() / "cd");
+    const std::string folder = settings.databasePath;
+    SetLogFolderSource([folder] { return folder; });
+    DefaultSoundBlock();
+    // 4 s and 2 s.
+    cue_ = WriteDiscImage(dir_.path(), "disc", {{300}, {150}});
+  }
+  void TearDown() override {
+    DefaultSoundBlock();
+    SetLogFolderSource(nullptr);
+  }
+  int Run(std::vector<std::string> args) {
+    out_.clear();
+    err_.clear();
+    return CommandRender(args, &out_, &err_);
+  }
+  std::string Path(const std::string& name) const { return (dir_.path() / name).string(); }
+
+  ScratchDir dir_;
+  std::string cue_, out_, err_;
+};
+
+TEST_F(Render, KaraokeOffGivesTheTrackTimesTheMusicGains) {
+  ASSERT_EQ(Run({cue_, "--track", "1", "--out", Path("off.wav")}), 0) << err_;
+  EXPECT_EQ(out_, Path("off.wav") + "\n");
+  const std::vector<int16_t> played = ReadStereoWav(Path("off.wav"));
+  const std::vector<int16_t> expected = WithMusicGains(DiscSamples(0, 300));
+  ASSERT_GE(played.size(), kStartUpSilence + expected.size());
+  EXPECT_TRUE(AllZero(played, 0, kStartUpSilence)) << "the engine's start-up silence";
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), played.begin() + kStartUpSilence));
+  EXPECT_TRUE(AllZero(played, kStartUpSilence + expected.size(), played.size()));
+
+  // The second track the same way, with its own samples.
+  ASSERT_EQ(Run({cue_, "--track", "2", "--karaoke", "off", "--out", Path("two.wav")}), 0) << err_;
+  const std::vector<int16_t> second = ReadStereoWav(Path("two.wav"));
+  const std::vector<int16_t> expected2 = WithMusicGains(DiscSamples(300, 150));
+  ASSERT_GE(second.size(), kStartUpSilence + expected2.size());
+  EXPECT_TRUE(std::equal(expected2.begin(), expected2.end(), second.begin() + kStartUpSilence));
+}
+
+TEST_F(Render, KaraokeOnEqualsTheBlockProcessedOffline) {
+  ASSERT_EQ(Run({cue_, "--track", "1", "--karaoke", "--out", Path("on.wav")}), 0) << err_;
+  const std::vector<int16_t> played = ReadStereoWav(Path("on.wav"));
+
+  // Offline: the same data through ProcessSoundBlock, block by block, with silent input.
+  const std::vector<int16_t> music = DiscSamples(0, 300);
+  const size_t cdBlocks = (music.size() / 2 + kBlock - 1) / kBlock;
+  ASSERT_EQ(AllocateSoundBlockBuffers(), 1);
+  DefaultSoundBlock();
+  soundBlock.karaokeOn = 1;
+  soundBlock.voiceFX.bypass = 1;
+  offlineMusic = &music;
+  offlineFrame = 0;
+  soundBlock.musicSource = OfflineMusic;
+  WAVEFORMATEX format{};
+  format.nChannels = 2;
+  format.nSamplesPerSec = 44100;
+  format.wBitsPerSample = 16;
+  sndCompleteWaveFormatEx(&format);
+  int stereoWasMono = 1;
+  std::vector<int16_t> in(2 * kBlock, 0), offline;
+  for (size_t b = 0; b < cdBlocks + 3; ++b) {
+    std::vector<int16_t> out(2 * kBlock);
+    ProcessSoundBlock(in.data(), out.data(), kBlock, &format, 1, &stereoWasMono);
+    offline.insert(offline.end(), out.begin(), out.end());
+  }
+  FreeSoundBlockBuffers();
+
+  ASSERT_GE(played.size(), kStartUpSilence + cdBlocks * 2 * kBlock);
+  EXPECT_TRUE(AllZero(played, 0, kStartUpSilence));
+  const auto live = played.begin() + kStartUpSilence;
+  EXPECT_TRUE(std::equal(offline.begin(), offline.begin() + cdBlocks * 2 * kBlock, live));
+  EXPECT_FALSE(std::equal(offline.begin(), offline.begin() + cdBlocks * 2 * kBlock,
+                          WithMusicGains(music).begin()))
+      << "the voice reducer changed the music";
+  // After the track: blocks the streaming thread still ran as CD blocks (the reducer's tail on
+  // silence), then silence.
+  for (size_t b = cdBlocks; kStartUpSilence + (b + 1) * 2 * kBlock <= played.size(); ++b) {
+    const auto block = live + static_cast<std::ptrdiff_t>(b * 2 * kBlock);
+    const bool silent = std::all_of(block, block + 2 * kBlock, [](int16_t v) { return v == 0; });
+    const bool tail =
+        b < cdBlocks + 3 && std::equal(block, block + 2 * kBlock, offline.begin() + b * 2 * kBlock);
+    ASSERT_TRUE(silent || tail) << "block " << b;
+  }
+}
+
+TEST_F(Render, BadArgumentsAndUnreadableFilesGiveOneLineAndStatus2) {
+  const std::vector<std::vector<std::string>> bad = {
+      {cue_, "--track", "1"},
+      {cue_, "--out", Path("x.wav")},
+      {cue_, "--track", "0", "--out", Path("x.wav")},
+      {cue_, "--track", "3", "--out", Path("x.wav")},
+      {cue_, "--track", "1", "--preset", "9", "--out", Path("x.wav")},
+      {cue_, "--track", "1", "--variation", "2", "--out", Path("x.wav")},
+      {cue_, "--track", "1", "--mic", Path("none.wav"), "--out", Path("x.wav")},
+      {cue_, "--track", "1", "--playback", Path("none.wav"), "--out", Path("x.wav")},
+      {cue_, "--track", "1", "--out", Path("no/such/folder/x.wav")},
+      {Path("none.cue"), "--track", "1", "--out", Path("x.wav")},
+      {cue_, "--track", "1", "--bogus", "--out", Path("x.wav")},
+  };
+  for (const auto& args : bad) {
+    SCOPED_TRACE(args[1] + " " + args[2]);
+    EXPECT_EQ(Run(args), 2);
+    EXPECT_EQ(err_.find('\n'), err_.size() - 1) << err_;
+    EXPECT_EQ(err_.rfind("sorn-karaoke-cli render: ", 0), 0u) << err_;
+    EXPECT_TRUE(out_.empty());
+  }
+}
+
+TEST_F(Render, ATakeRecordedFromTheMicrophonePlaysBackOverTheMusic) {
+  std::vector<int16_t> voice(2 * 44100 * 5);
+  for (size_t i = 0; i < voice.size() / 2; ++i)
+    voice[2 * i] = voice[2 * i + 1] = static_cast<int16_t>(
+        8000 * std::sin(2 * 3.14159265 * 440 * static_cast<double>(i) / 44100));
+  WriteStereoWav(Path("mic.wav"), voice);
+  ASSERT_EQ(Run({cue_, "--track", "1", "--mic", Path("mic.wav"), "--record", Path("take.wav"),
+                 "--out", Path("live.wav")}),
+            0)
+      << err_;
+  WaveFile take;
+  waveFileInit(&take);
+  ASSERT_TRUE(waveFileOpenIn(&take, Path("take.wav").c_str()));
+  EXPECT_EQ(take.format.nSamplesPerSec, 22050u);
+  EXPECT_EQ(take.format.nChannels, 1);
+  std::vector<int16_t> taken(static_cast<size_t>(take.sampleCount));
+  wavReadSamples(&take, taken.data(), take.sampleCount);
+  waveFileCloseIn(&take);
+  EXPECT_GT(taken.size(), 300u * 588 / 2 - 4 * kBlock) << "about the song's length at half rate";
+  EXPECT_TRUE(std::any_of(taken.begin(), taken.end(), [](int16_t v) { return std::abs(v) > 4000; }))
+      << "the dry voice";
+  // Without effects the live microphone is not in the output: the music alone.
+  const std::vector<int16_t> live = ReadStereoWav(Path("live.wav"));
+  const std::vector<int16_t> music = WithMusicGains(DiscSamples(0, 300));
+  ASSERT_GE(live.size(), kStartUpSilence + music.size());
+  EXPECT_TRUE(std::equal(music.begin(), music.end(), live.begin() + kStartUpSilence));
+
+  // The take played back is mixed over the music.
+  ASSERT_EQ(Run({cue_, "--track", "1", "--playback", Path("take.wav"), "--out", Path("back.wav")}),
+            0)
+      << err_;
+  const std::vector<int16_t> back = ReadStereoWav(Path("back.wav"));
+  ASSERT_GE(back.size(), kStartUpSilence + music.size());
+  EXPECT_FALSE(std::equal(music.begin(), music.end(), back.begin() + kStartUpSilence));
+}
+
+}  // namespace

@@ -1,0 +1,26 @@
+// The commands of sorn-karaoke-cli that read a disc through the player and the CD reader:
+//   tracks DISC                 one line per track: number, absolute start (MM:SS:FF, with the
+//                               2-second lead-in), length (MM:SS:FF), "audio" or "data"
+//   rip DISC --track N [--jitter-buffer 0..3] [--out OUT.wav]
+//                               rips track N with the digital reader into a WAV file (default:
+//                               the track's title in the CD information folder) and reports
+//                               the speed as a multiple of real time
+// DISC is a drive string (a disc image, [image:]PATH.cue[,option...]) or a device path. Each
+// command returns the exit code (0 success, 1 failure, 2 bad usage or an unreadable disc) and
+// leaves its result in out and its messages in err. The settings in use are the caller's.
+#pragma once
+
+#include <string>
+#include <vector>
+
+int CommandTracks(const std::vector<std::string>& args, std::string* out, std::string* err);
+int CommandRip(const std::vector<std::string>& args, std::string* out, std::string* err);
+
+// Opens DISC as the selected (only) drive and scans it as the player does. With titles, the
+// disc's CD information file is loaded as well (the demo disc's file installed first). False
+// with a one-line reason.
+bool OpenPlayerDisc(const std::string& disc, bool titles, std::string* error);
+// Closes the drive opened by OpenPlayerDisc.
+void ClosePlayerDisc();
+// Parses a whole number in [low, high]; false otherwise.
+bool ParseNumber(const std::string& text, int low, int high, int* value);
