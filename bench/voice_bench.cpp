@@ -12,12 +12,17 @@
 
 #include "audio/karaoke_stage.h"
 #include "audio/sound_block.h"
+#include "bench/bench_support.h"
 #include "dsp/kernels.h"
 
 namespace {
 
-constexpr double kRate = 44100.0;
-constexpr int kBlockFrames = 4096;
+using bench::kBlockFrames;
+using bench::kRate;
+using bench::LoopMusicSource;
+using bench::musicLoop;
+using bench::musicPosition;
+using bench::ReportRealtime;
 
 // A voice-like microphone: a 180 Hz tone with harmonics and a slow vibrato, in the left channel.
 std::vector<int16_t> VoiceInput(int frames) {
@@ -33,15 +38,6 @@ std::vector<int16_t> VoiceInput(int frames) {
 }
 
 // Stereo music standing in for the CD: a centre voice over side instruments and a centre bass.
-std::vector<int16_t> musicLoop;
-size_t musicPosition = 0;
-
-void LoopMusicSource(float* const channels[2], int bytes) {
-  const int frames = bytes / 4;
-  if (musicPosition + frames > musicLoop.size() / 2) musicPosition = 0;
-  ComputeStereo16ToFloat(musicLoop.data() + 2 * musicPosition, channels[0], channels[1], frames);
-  musicPosition += frames;
-}
 
 void MakeMusic(int frames) {
   musicLoop.resize(2 * frames);
@@ -80,8 +76,7 @@ void VoiceBlockBenchmark(benchmark::State& state, int preset) {
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
-  state.counters["x_realtime"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * kBlockFrames / kRate, benchmark::Counter::kIsRate);
+  ReportRealtime(state, kBlockFrames);
   FreeSoundBlockBuffers();
   DefaultSoundBlock();
   DefaultKaraokeStage();
