@@ -98,13 +98,23 @@ int initSCSI() {
   return status == SS_COMP ? adapters : 0;
 }
 
-int inquire_data(uint8_t* buffer, int length, int adapter, int lun, int target) {
+namespace {
+
+// A data-in request to one drive, reading at most length bytes into buffer.
+ScsiRequestBlock DataInRequest(uint8_t* buffer, int length, int adapter, int lun, int target) {
   ScsiRequestBlock srb;
   srb.adapter = adapter;
   srb.lun = lun;
   srb.target = target;
   srb.buffer = buffer;
   srb.bufferLength = static_cast<uint32_t>(std::max(length, 0));
+  return srb;
+}
+
+}  // namespace
+
+int inquire_data(uint8_t* buffer, int length, int adapter, int lun, int target) {
+  ScsiRequestBlock srb = DataInRequest(buffer, length, adapter, lun, target);
   srb.cdbLength = 6;
   srb.cdb[0] = kScsiInquiry;
   srb.cdb[4] = static_cast<uint8_t>(std::clamp(length, 0, 255));
@@ -118,12 +128,7 @@ int inquire_data(uint8_t* buffer, int length, int adapter, int lun, int target) 
 }
 
 int read_mode_atapi(uint8_t* buffer, int length, int adapter, int lun, int target) {
-  ScsiRequestBlock srb;
-  srb.adapter = adapter;
-  srb.lun = lun;
-  srb.target = target;
-  srb.buffer = buffer;
-  srb.bufferLength = static_cast<uint32_t>(std::max(length, 0));
+  ScsiRequestBlock srb = DataInRequest(buffer, length, adapter, lun, target);
   srb.cdbLength = 12;
   srb.cdb[0] = kScsiModeSense10;
   srb.cdb[2] = kModePageCdCapabilities;
