@@ -109,6 +109,20 @@ void RunEveryConfiguration() {
   RunEveryPreset(in16.data(), out.data(), &format16);
 }
 
+// Runs body in a child process that may only read, write and exit; returns its wait status.
+int RunUnderStrictSeccomp(void (*body)()) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_STRICT) != 0) syscall(SYS_exit, 2);
+    body();
+    syscall(SYS_exit, 0);
+  }
+  int status = 0;
+  EXPECT_GE(child, 0);
+  EXPECT_EQ(waitpid(child, &status, 0), child);
+  return status;
+}
+
 class BlockOnTheAudioThread : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -147,28 +161,13 @@ TEST_F(BlockOnTheAudioThread, MakesNoSystemCall) {
 #ifdef SORN_UNDER_SANITIZER
   GTEST_SKIP() << "the sanitizer runtime makes system calls of its own";
 #endif
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_STRICT) != 0) syscall(SYS_exit, 2);
-    RunEveryConfiguration();
-    syscall(SYS_exit, 0);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
+  int status = RunUnderStrictSeccomp(RunEveryConfiguration);
   ASSERT_FALSE(WIFSIGNALED(status))
       << "killed by signal " << WTERMSIG(status) << ": the block made a system call";
   EXPECT_EQ(WEXITSTATUS(status), 0);
 
   // The check itself works: a system call in the child is fatal.
-  const pid_t probe = fork();
-  ASSERT_GE(probe, 0);
-  if (probe == 0) {
-    if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_STRICT) != 0) syscall(SYS_exit, 2);
-    syscall(SYS_getpid);
-    syscall(SYS_exit, 0);
-  }
-  ASSERT_EQ(waitpid(probe, &status, 0), probe);
+  status = RunUnderStrictSeccomp([] { syscall(SYS_getpid); });
   EXPECT_TRUE(WIFSIGNALED(status));
 }
 

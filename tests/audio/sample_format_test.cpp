@@ -7,27 +7,27 @@
 namespace {
 
 TEST(WaveFormat, CompletesBlockAlignThenByteRate) {
-  WAVEFORMATEX card;  // the sound card: stereo 16-bit at 44,100 Hz
-  sndCompleteWaveFormatEx(&card);
-  EXPECT_EQ(card.nBlockAlign, 4);
-  EXPECT_EQ(card.nAvgBytesPerSec, 176400u);
-  EXPECT_EQ(card.wFormatTag, WAVE_FORMAT_PCM);
-  EXPECT_EQ(card.cbSize, 0);
-
-  WAVEFORMATEX eightBit;
-  eightBit.wBitsPerSample = 8;
-  sndCompleteWaveFormatEx(&eightBit);
-  EXPECT_EQ(eightBit.nBlockAlign, 2);
-  EXPECT_EQ(eightBit.nAvgBytesPerSec, 88200u);
-
-  WAVEFORMATEX voice;  // voice files: mono 16-bit at 22,050 Hz
-  voice.nChannels = 1;
-  voice.nSamplesPerSec = 22050;
-  voice.nBlockAlign = 99;  // stale values are recomputed
-  voice.nAvgBytesPerSec = 1;
-  sndCompleteWaveFormatEx(&voice);
-  EXPECT_EQ(voice.nBlockAlign, 2);
-  EXPECT_EQ(voice.nAvgBytesPerSec, 44100u);
+  // The sound card (stereo 16-bit at 44,100 Hz), an 8-bit microphone, and voice files (mono
+  // 16-bit at 22,050 Hz, stale values recomputed).
+  const struct {
+    uint16_t channels, bits;
+    uint32_t rate;
+    uint16_t align;
+    uint32_t bytes;
+  } cases[] = {{0, 0, 0, 4, 176400u}, {0, 8, 0, 2, 88200u}, {1, 0, 22050, 2, 44100u}};
+  for (const auto& c : cases) {
+    WAVEFORMATEX format;
+    if (c.channels) format.nChannels = c.channels;
+    if (c.bits) format.wBitsPerSample = c.bits;
+    if (c.rate) format.nSamplesPerSec = c.rate;
+    format.nBlockAlign = 99;
+    format.nAvgBytesPerSec = 1;
+    sndCompleteWaveFormatEx(&format);
+    EXPECT_EQ(format.nBlockAlign, c.align) << c.bytes;
+    EXPECT_EQ(format.nAvgBytesPerSec, c.bytes);
+    EXPECT_EQ(format.wFormatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(format.cbSize, 0);
+  }
 }
 
 TEST(EngineBuffers, AreAlignedTo128BytesInsideTheirAllocation) {

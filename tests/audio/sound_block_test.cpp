@@ -81,10 +81,9 @@ class SoundBlock : public ::testing::Test {
 };
 
 TEST(MeterLevel, DecibelsAboveMinusFiftyTimesTwo) {
-  EXPECT_FLOAT_EQ(MeterLevelFromPeak(1.0f), 0.0f);  // silence: -90.3 dB clamps to -50
-  EXPECT_FLOAT_EQ(MeterLevelFromPeak(0.0f), 0.0f);
-  EXPECT_FLOAT_EQ(MeterLevelFromPeak(32768.0f), 100.0f);
-  EXPECT_FLOAT_EQ(MeterLevelFromPeak(327.68f), 20.0f);  // -40 dB
+  // Silence (-90.3 dB) clamps to -50; 327.68 is -40 dB.
+  const float cases[][2] = {{1.0f, 0.0f}, {0.0f, 0.0f}, {32768.0f, 100.0f}, {327.68f, 20.0f}};
+  for (const auto& c : cases) EXPECT_FLOAT_EQ(MeterLevelFromPeak(c[0]), c[1]) << c[0];
   EXPECT_NEAR(MeterLevelFromPeak(65536.0f), 112.04f, 0.01f);
 }
 
@@ -202,18 +201,16 @@ TEST_F(SoundBlock, MicrophoneIsCleanedUpInOrderAfterTheMeter) {
   Run(in.data(), 512, 16, 0);
 
   IIR1 highPass;
-  IIR2 notch60, notch120;
   SetIIR1_SamplingFrequency(&highPass, 44100.0);
   InitIIR1(&highPass);
-  SetIIR2(&notch60, 60.0, 40.0, -40.0, kIIR2Peaking);
-  SetIIR2_SamplingFrequency(&notch60, 44100.0);
-  InitIIR2(&notch60);
-  SetIIR2(&notch120, 120.0, 40.0, -40.0, kIIR2Peaking);
-  SetIIR2_SamplingFrequency(&notch120, 44100.0);
-  InitIIR2(&notch120);
   ComputeIIR1(left.data(), left.data(), 512, &highPass);
-  ComputeIIR2Section(left.data(), left.data(), 512, &notch60);
-  ComputeIIR2Section(left.data(), left.data(), 512, &notch120);
+  for (double hum : {60.0, 120.0}) {
+    IIR2 notch;
+    SetIIR2(&notch, hum, 40.0, -40.0, kIIR2Peaking);
+    SetIIR2_SamplingFrequency(&notch, 44100.0);
+    InitIIR2(&notch);
+    ComputeIIR2Section(left.data(), left.data(), 512, &notch);
+  }
   for (int i = 0; i < 256; ++i) {
     ASSERT_EQ(soundBlock.micChannels[0][i], left[256 + i]) << i;
     ASSERT_EQ(soundBlock.micChannels[1][i], static_cast<float>(256 + i)) << i;

@@ -21,13 +21,8 @@ using namespace testutil;
 
 namespace {
 
-bool WaitDone(const WaveHeader& header, int timeoutMs = 5000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!header.Done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+bool WaitDone(const WaveHeader& header) {
+  return WaitUntil([&] { return header.Done(); });
 }
 
 Bytes Pattern(size_t bytes, int seed) {
@@ -47,11 +42,8 @@ TEST(AlsaBackend, PlaysBlocksThroughTheFilePluginByteForByte) {
   ASSERT_EQ(backend->OpenWaveOut(format, &done, &out), kMmSysErrNoError);
 
   const Bytes a = Pattern(16384, 1), b = Pattern(16384, 2);
-  WaveHeader ha, hb;
-  ha.data = const_cast<uint8_t*>(a.data());
-  ha.bufferLength = uint32_t(a.size());
-  hb.data = const_cast<uint8_t*>(b.data());
-  hb.bufferLength = uint32_t(b.size());
+  WaveHeader ha{.data = const_cast<uint8_t*>(a.data()), .bufferLength = uint32_t(a.size())},
+      hb{.data = const_cast<uint8_t*>(b.data()), .bufferLength = uint32_t(b.size())};
   ASSERT_EQ(out->Write(&ha), kWavErrUnprepared);
   ASSERT_EQ(out->PrepareHeader(&ha), kMmSysErrNoError);
   ASSERT_EQ(out->PrepareHeader(&hb), kMmSysErrNoError);
@@ -83,11 +75,8 @@ TEST(AlsaBackend, CapturesAGivenFileIn16And8Bits) {
   std::unique_ptr<WaveInDevice> in;
   ASSERT_EQ(backend->OpenWaveIn(format, &done, false, &in), kMmSysErrNoError);
   Bytes first(16384), second(16384);
-  WaveHeader h1, h2;
-  h1.data = first.data();
-  h1.bufferLength = 16384;
-  h2.data = second.data();
-  h2.bufferLength = 16384;
+  WaveHeader h1{.data = first.data(), .bufferLength = 16384},
+      h2{.data = second.data(), .bufferLength = 16384};
   in->PrepareHeader(&h1);
   in->PrepareHeader(&h2);
   ASSERT_EQ(in->AddBuffer(&h1), kMmSysErrNoError);
@@ -117,9 +106,7 @@ TEST(AlsaBackend, ResetReturnsQueuedBuffersAndCloseRefusesWhileQueued) {
   std::unique_ptr<WaveInDevice> in;
   ASSERT_EQ(backend->OpenWaveIn(WaveDeviceFormat{}, nullptr, false, &in), kMmSysErrNoError);
   Bytes data(16384);
-  WaveHeader h;
-  h.data = data.data();
-  h.bufferLength = 16384;
+  WaveHeader h{.data = data.data(), .bufferLength = 16384};
   in->PrepareHeader(&h);
   in->AddBuffer(&h);  // not started: stays queued
   EXPECT_EQ(in->UnprepareHeader(&h), kWavErrStillPlaying);
@@ -248,10 +235,7 @@ TEST(AlsaBackend, MixerMapsSimpleElementsToLinesAndControls) {
     changed.clear();
   }
   alsa.ChangeCard("Master Playback Volume", 0, 5);
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!wasReported(volume.controlId) && std::chrono::steady_clock::now() < end)
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  EXPECT_TRUE(wasReported(volume.controlId));
+  EXPECT_TRUE(WaitUntil([&] { return wasReported(volume.controlId); }));
   ASSERT_EQ(mixer->GetControlValues(volume.controlId, 2, 0, v), kMmSysErrNoError);
   EXPECT_EQ(v[0], uint32_t(5 * 65535.0 / 31 + 0.5));
   mixer.reset();  // ends the watcher thread

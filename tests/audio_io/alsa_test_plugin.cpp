@@ -127,43 +127,25 @@ int GetEnumeratedName(snd_ctl_ext_t*, snd_ctl_ext_key_t key, unsigned item, char
   return 0;
 }
 
-int ReadInteger(snd_ctl_ext_t*, snd_ctl_ext_key_t key, long* value) {
+// Integer and enumerated values alike: one long per channel on the card.
+template <typename T>
+int ReadValues(snd_ctl_ext_t*, snd_ctl_ext_key_t key, T* values) {
   std::lock_guard<std::mutex> guard(card.lock);
   Element* e = At(key);
   if (!e) return -EINVAL;
-  for (unsigned i = 0; i < e->count; ++i) value[i] = e->values[i];
+  for (unsigned i = 0; i < e->count; ++i) values[i] = T(e->values[i]);
   return 0;
 }
 
-int WriteInteger(snd_ctl_ext_t*, snd_ctl_ext_key_t key, long* value) {
+template <typename T>
+int WriteValues(snd_ctl_ext_t*, snd_ctl_ext_key_t key, T* values) {
   std::lock_guard<std::mutex> guard(card.lock);
   Element* e = At(key);
   if (!e) return -EINVAL;
   bool changed = false;
   for (unsigned i = 0; i < e->count; ++i) {
-    changed |= e->values[i] != value[i];
-    e->values[i] = value[i];
-  }
-  if (changed) Notify(unsigned(key));
-  return changed ? 1 : 0;
-}
-
-int ReadEnumerated(snd_ctl_ext_t*, snd_ctl_ext_key_t key, unsigned* items) {
-  std::lock_guard<std::mutex> guard(card.lock);
-  Element* e = At(key);
-  if (!e) return -EINVAL;
-  for (unsigned i = 0; i < e->count; ++i) items[i] = unsigned(e->values[i]);
-  return 0;
-}
-
-int WriteEnumerated(snd_ctl_ext_t*, snd_ctl_ext_key_t key, unsigned* items) {
-  std::lock_guard<std::mutex> guard(card.lock);
-  Element* e = At(key);
-  if (!e) return -EINVAL;
-  bool changed = false;
-  for (unsigned i = 0; i < e->count; ++i) {
-    changed |= e->values[i] != long(items[i]);
-    e->values[i] = long(items[i]);
+    changed |= e->values[i] != long(values[i]);
+    e->values[i] = long(values[i]);
   }
   if (changed) Notify(unsigned(key));
   return changed ? 1 : 0;
@@ -200,10 +182,10 @@ const snd_ctl_ext_callback_t callbacks = [] {
   c.get_integer_info = GetIntegerInfo;
   c.get_enumerated_info = GetEnumeratedInfo;
   c.get_enumerated_name = GetEnumeratedName;
-  c.read_integer = ReadInteger;
-  c.write_integer = WriteInteger;
-  c.read_enumerated = ReadEnumerated;
-  c.write_enumerated = WriteEnumerated;
+  c.read_integer = ReadValues<long>;
+  c.write_integer = WriteValues<long>;
+  c.read_enumerated = ReadValues<unsigned>;
+  c.write_enumerated = WriteValues<unsigned>;
   c.subscribe_events = SubscribeEvents;
   c.read_event = ReadEvent;
   return c;

@@ -6,13 +6,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "audio/wavefile.h"
 
 namespace testutil {
 
@@ -67,6 +71,39 @@ inline void Append(Bytes* b, const std::string& text) {
 }
 inline void Append32(Bytes* b, uint32_t v) {
   for (int i = 0; i < 4; ++i) b->push_back(uint8_t(v >> (8 * i)));
+}
+
+// Polls until the condition holds or the time-out passes; returns the condition.
+template <typename Condition>
+bool WaitUntil(Condition condition, int timeoutMs = 5000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// Writes a WAV file through our writer.
+inline bool WriteWav(const std::string& path, uint32_t rate, uint16_t channels, uint16_t bits,
+                     const void* data, int32_t samples) {
+  WaveFile file;
+  waveFileInit(&file);
+  waveFileSetFormat(&file, rate, channels, bits);
+  if (!waveFileOpenOut(&file, path.c_str())) return false;
+  bool ok = wavWriteSamples(&file, data, samples) == samples;
+  return waveFileCloseOut(&file) && ok;
+}
+
+// All samples of a WAV file through our reader (empty if it cannot be read), and its format.
+inline std::vector<int16_t> ReadAll(const std::string& path, WavePcmFormat* format = nullptr) {
+  WaveFile file;
+  waveFileInit(&file);
+  if (!waveFileOpenIn(&file, path.c_str())) return {};
+  if (format) *format = file.format;
+  std::vector<int16_t> s(size_t(file.sampleCount));
+  const bool read = wavReadSamples(&file, s.data(), file.sampleCount) == file.sampleCount;
+  return waveFileCloseIn(&file) && read ? s : std::vector<int16_t>{};
 }
 
 // Runs a shell command; returns its standard output, and its exit status in *status.

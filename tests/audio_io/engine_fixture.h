@@ -2,6 +2,7 @@
 // the test's options, InitSound, and CloseSound at the end.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,6 +19,8 @@
 #include "platform/audio/sim_audio.h"
 #include "tests/audio_io/audio_test_util.h"
 #include "tests/support/trace_capture.h"
+
+using ::testing::HasSubstr;
 
 class EngineTest : public ::testing::Test {
  protected:
@@ -53,13 +56,8 @@ class EngineTest : public ::testing::Test {
   int64_t OutputBlocks() const {
     return outputBytes_ ? outputBytes_->load(std::memory_order_acquire) / 16384 : 0;
   }
-  bool WaitOutputBlocks(int64_t count, int timeoutMs = 10000) const {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (OutputBlocks() < count) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+  bool WaitOutputBlocks(int64_t count) const {
+    return testutil::WaitUntil([&] { return OutputBlocks() >= count; }, 10000);
   }
 
   std::string Log() {
@@ -68,13 +66,8 @@ class EngineTest : public ::testing::Test {
   }
 
   // Waits (bounded) until the trace holds the text.
-  static bool TraceShows(TraceCapture& trace, const std::string& text, int timeoutMs = 5000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (trace.Text().find(text) == std::string::npos) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+  static bool TraceShows(TraceCapture& trace, const std::string& text) {
+    return testutil::WaitUntil([&] { return trace.Text().find(text) != std::string::npos; });
   }
 
   // A control value of the simulated card, looked up by line name.

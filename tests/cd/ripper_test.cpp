@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 
 #include "cd/aspi_drives.h"
@@ -19,6 +17,7 @@
 #include "platform/cd/image_drive.h"
 #include "tests/cd/disc_image.h"
 #include "tests/cd/ring_test_support.h"
+#include "tests/support/cd_test_support.h"
 #include "tests/support/trace_capture.h"
 
 namespace fs = std::filesystem;
@@ -26,11 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int64_t kSector = 2352;
-
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
@@ -45,7 +39,7 @@ std::vector<uint8_t> DiscBytes(int64_t from, int64_t count) {
 
 // A WAV file of 16-bit stereo 44,100 Hz whose header names exactly the data that follows.
 std::vector<uint8_t> CheckedWavData(const fs::path& path) {
-  std::vector<uint8_t> file = ReadFile(path);
+  std::vector<uint8_t> file = ReadFileBytes(path);
   EXPECT_GE(file.size(), 44u);
   if (file.size() < 44) return {};
   EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
@@ -69,11 +63,7 @@ int64_t FakeFreeSpace(const std::string&) {
 class Ripper : public ::testing::Test {
  protected:
   void SetUp() override {
-    settings = Settings{};
-    settings.databasePath = (dir_.path() / "cd").string() + "/";
-    fs::create_directories(dir_.path() / "cd");
-    const std::string folder = settings.databasePath;
-    SetLogFolderSource([folder] { return folder; });
+    UseScratchCdInfoFolder(dir_.path());
     ResetRingForTest();
     // 2 s, 5 s and 3 s.
     cue_ = WriteDiscImage(dir_.path(), "disc", {{150}, {375}, {225}});
@@ -220,7 +210,7 @@ TEST_F(Ripper, FreeSpaceDecidesBeforeAnythingIsWritten) {
   freeMegabytes = 30;
   ASSERT_EQ(PrepareWavFile(0, 1000, 14500), 1);
   CloseWavFile();
-  const std::vector<uint8_t> header = ReadFile(out);
+  const std::vector<uint8_t> header = ReadFileBytes(out);
   ASSERT_EQ(header.size(), 44u);
   EXPECT_EQ(Le32(header, 40), 31752000u);
   EXPECT_EQ(Le32(header, 4), 31752036u);

@@ -32,11 +32,14 @@ std::string ReadRequest(const std::string& category, const std::string& discId) 
          " HTTP/1.0\r\n\r\n";
 }
 
+const char kTitles[] = "TTITLE0=Opening\r\nTTITLE1=Middle Song\r\nTTITLE2=Closing Time\r\n";
+const char kInexact[] =
+    "211 Found inexact matches, list follows (until terminating `.')\r\n"
+    "rock 01821c03 Band A / Album A\r\nmisc 01821c04 Band B / Album B\r\n"
+    "folk 01821c05 Band C / Album C\r\n.\r\n";
+
 std::string Entry(const std::string& category, const std::string& dtitle,
-                  const std::string& titles =
-                      "TTITLE0=Opening\r\nTTITLE1=Middle Song\r\n"
-                      "TTITLE2=Closing Time\r\n",
-                  const std::string& extra = "") {
+                  const std::string& titles = kTitles, const std::string& extra = "") {
   return "210 " + category + " " + kDiscId +
          " CD database entry follows (until terminating `.')\r\n"
          "# xmcd\r\n#\r\n# Track frame offsets:\r\n#\t150\r\n#\t13650\r\n#\t27150\r\n#\r\n"
@@ -87,26 +90,23 @@ class CddbLookupTest : public CdInfoTest {
     }
     return ServerReply{HttpAnswer("500 Unknown command\r\n")};
   }
-  void CloseGate() {
-    std::lock_guard<std::mutex> guard(lock_);
-    gateOpen_ = false;
-  }
-  void OpenGate() {
+  void SetGate(bool open) {
     {
       std::lock_guard<std::mutex> guard(lock_);
-      gateOpen_ = true;
+      gateOpen_ = open;
     }
     gateChanged_.notify_all();
+  }
+  // The query answers one exact match, the read the entry for it.
+  void AnswerExact(const std::string& category, const std::string& dtitle,
+                   const std::string& titles = kTitles) {
+    AnswerQuery("200 " + category + " " + kDiscId + " " + dtitle + "\r\n");
+    AnswerRead(category, Entry(category, dtitle, titles));
   }
   void WriteUserLyrics() {
     ASSERT_EQ(ReplaceLyricsSection(nullptr, 1,
                                    "****Lyrics for Track 2, Song 2:\nmy own words\nsecond line"),
               1);
-  }
-  std::string TrackLyrics(int track) {
-    std::string lyrics;
-    TrackLyricsFromText(ReadAll(CurrentInfoFile()), track, &lyrics);
-    return lyrics;
   }
 
   std::unique_ptr<TestHttpServer> server_;
@@ -121,9 +121,8 @@ class CddbLookupTest : public CdInfoTest {
 
 TEST_F(CddbLookupTest, ExactMatchRewritesTheFileAndKeepsTheUsersLyrics) {
   WriteUserLyrics();
-  AnswerQuery(std::string("200 rock ") + kDiscId + " Test Band / First Album\r\n");
+  AnswerExact("rock", "Test Band / First Album");
   const std::string entry = Entry("rock", "Test Band / First Album");
-  AnswerRead("rock", entry);
 
   ASSERT_EQ(CddbLookup(nullptr), 0);
   EXPECT_EQ(server_->Requests(),
@@ -136,7 +135,7 @@ TEST_F(CddbLookupTest, ExactMatchRewritesTheFileAndKeepsTheUsersLyrics) {
   EXPECT_EQ(cdTitles.albumTitle, "First Album");
   EXPECT_EQ(cdTitles.albumArtist, "Test Band ");
   EXPECT_EQ(cdTitles.tracks[1].title, "Middle Song");
-  EXPECT_EQ(TrackLyrics(1), "my own words\nsecond line\n\n");
+  EXPECT_EQ(Lyrics(ReadAll(CurrentInfoFile()), 1), "my own words\nsecond line\n\n");
   const std::string text = ReadAll(file);
   EXPECT_NE(text.find("Track 3: Closing Time\n"), std::string::npos);
   EXPECT_NE(text.find("****Lyrics for Track 2, Middle Song:\nmy own words\n"), std::string::npos);
@@ -168,11 +167,7 @@ TEST_F(CddbLookupTest, SingleListedMatchGoesStraightToTheRead) {
 }
 
 TEST_F(CddbLookupTest, ChoosingAmongInexactMatches) {
-  AnswerQuery(
-      "211 Found inexact matches, list follows (until terminating `.')\r\n"
-      "rock 01821c03 Band A / Album A\r\n"
-      "misc 01821c04 Band B / Album B\r\n"
-      "folk 01821c05 Band C / Album C\r\n.\r\n");
+  AnswerQuery(kInexact);
   AnswerRead("misc", Entry("misc", "Band B / Album B"));
   host_.choice = 1;
   ASSERT_EQ(CddbLookup(nullptr), 0);
@@ -188,10 +183,7 @@ TEST_F(CddbLookupTest, ChoosingAmongInexactMatches) {
 TEST_F(CddbLookupTest, NoneOfTheAboveChangesNothing) {
   WriteUserLyrics();
   const std::string before = ReadAll(defaultFile_);
-  AnswerQuery(
-      "211 Found inexact matches, list follows (until terminating `.')\r\n"
-      "rock 01821c03 Band A / Album A\r\nmisc 01821c04 Band B / Album B\r\n"
-      "folk 01821c05 Band C / Album C\r\n.\r\n");
+  AnswerQuery(kInexact);
   host_.choice = 3;
   TraceCapture trace;
   EXPECT_EQ(CddbLookup(nullptr), -1);
@@ -241,18 +233,15 @@ TEST_F(CddbLookupTest, AnswerOverTheBufferKeepsTheTitles) {
   std::string notes;
   for (int i = 0; notes.size() < 70000; ++i)
     notes += "EXTD=liner notes, line " + std::to_string(i) + "\r\n";
-  AnswerQuery(std::string("200 rock ") + kDiscId + " Test Band / First Album\r\n");
-  const std::string entry =
-      Entry("rock", "Test Band / First Album",
-            "TTITLE0=Opening\r\nTTITLE1=Middle Song\r\nTTITLE2=Closing Time\r\n", notes);
+  const std::string query = std::string("200 rock ") + kDiscId + " Test Band / First Album\r\n";
+  AnswerQuery(query);
+  const std::string entry = Entry("rock", "Test Band / First Album", kTitles, notes);
   AnswerRead("rock", entry);
   ASSERT_EQ(CddbLookup(nullptr), 0);
   // The first 50,000 bytes of the answer, line ends made plain.
   EXPECT_TRUE(ReadAll(root_ / "temp.txt") ==
               WithoutCr(HttpAnswer(entry).substr(0, kHttpResponseBytes)) + "\n");
-  EXPECT_EQ(server_->BytesSent(),
-            HttpAnswer(std::string("200 rock ") + kDiscId + " Test Band / First Album\r\n").size() +
-                HttpAnswer(entry).size());
+  EXPECT_EQ(server_->BytesSent(), HttpAnswer(query).size() + HttpAnswer(entry).size());
   EXPECT_EQ(cdTitles.tracks[2].title, "Closing Time");
   EXPECT_TRUE(fs::exists(root_ / (std::string("First Album ") + kDiscId + ".txt")));
 }
@@ -272,7 +261,7 @@ TEST_F(CddbLookupTest, SilentServerTimesOut) {
 TEST_F(CddbLookupTest, ServerClosingMidAnswerChangesNothing) {
   WriteUserLyrics();
   const std::string before = ReadAll(defaultFile_);
-  AnswerQuery(std::string("200 rock ") + kDiscId + " Test Band / First Album\r\n");
+  AnswerExact("rock", "Test Band / First Album");
   const std::string entry = HttpAnswer(Entry("rock", "Test Band / First Album"));
   Answer("cddb+read+rock", {entry.substr(0, entry.find("TTITLE1=Mid") + 11)});
   TraceCapture trace;
@@ -286,21 +275,18 @@ TEST_F(CddbLookupTest, ServerClosingMidAnswerChangesNothing) {
 
 TEST_F(CddbLookupTest, SameNameKeepsTheLyricsInPlace) {
   WriteUserLyrics();
-  AnswerQuery(std::string("200 misc ") + kDiscId + " Unknown CD\r\n");
-  AnswerRead("misc", Entry("misc", "Unknown CD"));
+  AnswerExact("misc", "Unknown CD");
   ASSERT_EQ(CddbLookup(nullptr), 0);
   EXPECT_EQ(CurrentInfoFile(), defaultFile_.string());
   EXPECT_EQ(FolderFiles(), (std::vector<std::string>{defaultFile_.filename(), "temp.txt"}));
   EXPECT_EQ(cdTitles.tracks[0].title, "Opening");
-  EXPECT_EQ(TrackLyrics(1), "my own words\nsecond line\n\n");
+  EXPECT_EQ(Lyrics(ReadAll(CurrentInfoFile()), 1), "my own words\nsecond line\n\n");
 }
 
 TEST_F(CddbLookupTest, Latin1TitlesAndHostileNames) {
   const fs::path outside = root_.parent_path();
   const std::string dtitle = "S\xF6ren / ../../Caf\xE9 Nights/..";
-  AnswerQuery(std::string("200 misc ") + kDiscId + " x\r\n");
-  AnswerRead("misc",
-             Entry("misc", dtitle, "TTITLE0=Ol\xE9\r\nTTITLE1=Second\r\nTTITLE2=Third\r\n"));
+  AnswerExact("misc", dtitle, "TTITLE0=Ol\xE9\r\nTTITLE1=Second\r\nTTITLE2=Third\r\n");
   ASSERT_EQ(CddbLookup(nullptr), 0);
   EXPECT_EQ(cdTitles.albumArtist, "S\xC3\xB6ren ");
   EXPECT_EQ(cdTitles.albumTitle, "../../Caf\xC3\xA9 Nights/..");
@@ -315,8 +301,7 @@ TEST_F(CddbLookupTest, Latin1TitlesAndHostileNames) {
 }
 
 TEST_F(CddbLookupTest, KnownDiscOnlyRefreshesTheDisplay) {
-  AnswerQuery(std::string("200 rock ") + kDiscId + " Test Band / First Album\r\n");
-  AnswerRead("rock", Entry("rock", "Test Band / First Album"));
+  AnswerExact("rock", "Test Band / First Album");
   ASSERT_EQ(CddbLookup(nullptr), 0);
   host_.lyrics.clear();
   ASSERT_EQ(CddbLookup(nullptr), 0);
@@ -326,10 +311,9 @@ TEST_F(CddbLookupTest, KnownDiscOnlyRefreshesTheDisplay) {
 }
 
 TEST_F(CddbLookupTest, TrackArtistsGoToTheArtistLine) {
-  AnswerQuery(std::string("200 misc ") + kDiscId + " Various / Hits\r\n");
-  AnswerRead("misc", Entry("misc", "Various / Hits",
-                           "TTITLE0=Ann / One\r\nTTITLE1=Bob Who Has A Rather Long Name / "
-                           "Two\r\nTTITLE2=Cy / Three\r\n"));
+  AnswerExact("misc", "Various / Hits",
+              "TTITLE0=Ann / One\r\nTTITLE1=Bob Who Has A Rather Long Name / Two\r\n"
+              "TTITLE2=Cy / Three\r\n");
   ASSERT_EQ(CddbLookup(nullptr), 0);
   EXPECT_TRUE(host_.Called("artist:Bob Who Has A Rather Long..."));
   EXPECT_NE(ReadAll(CurrentInfoFile()).find("Track Artist 3: Cy\n"), std::string::npos);
@@ -351,8 +335,7 @@ TEST_F(CddbLookupTest, StaleServerListIsRefreshedFirst) {
                      server_->HostPort() +
                      " http 80 /~cddb/cddb.cgi N000.00 W000.00 Local test\r\n"
                      "other.example http 80 /~cddb/cddb.cgi N000.00 W000.00 Elsewhere\r\n.\r\n")});
-  AnswerQuery(std::string("200 rock ") + kDiscId + " Test Band / First Album\r\n");
-  AnswerRead("rock", Entry("rock", "Test Band / First Album"));
+  AnswerExact("rock", "Test Band / First Album");
   TraceCapture trace;
   ASSERT_EQ(CddbLookup(nullptr), 0);
   EXPECT_EQ(trace.Text(), "sites updated\n");
@@ -369,25 +352,24 @@ TEST_F(CddbLookupTest, StaleServerListIsRefreshedFirst) {
 
 TEST_F(CddbLookupTest, SiteListWithoutHttpServersKeepsTheOldList) {
   TraceCapture trace;
-  Answer("sites", {HttpAnswer("210 OK\r\ncddb.example cddbp 888 - N0 W0 Only cddbp\r\n.\r\n")});
-  EXPECT_EQ(UpdateCddbSites(), -1);
-  EXPECT_EQ(settings.serverCount, 1);
-  EXPECT_EQ(settings.servers[0].address, server_->HostPort());
-  Answer("sites", {HttpAnswer("500 Internal error\r\n")});
-  EXPECT_EQ(UpdateCddbSites(), -1);
-  EXPECT_EQ(settings.serverCount, 1);
+  for (const char* body :
+       {"210 OK\r\ncddb.example cddbp 888 - N0 W0 Only cddbp\r\n.\r\n", "500 Internal error\r\n"}) {
+    Answer("sites", {HttpAnswer(body)});
+    EXPECT_EQ(UpdateCddbSites(), -1);
+    EXPECT_EQ(settings.serverCount, 1);
+    EXPECT_EQ(settings.servers[0].address, server_->HostPort());
+  }
 }
 
 TEST_F(CddbLookupTest, WorkerThreadsRunOneAtATime) {
-  AnswerQuery(std::string("200 rock ") + kDiscId + " Test Band / First Album\r\n");
-  AnswerRead("rock", Entry("rock", "Test Band / First Album"));
-  CloseGate();
+  AnswerExact("rock", "Test Band / First Album");
+  SetGate(false);
   TraceCapture trace;
   HandleCDBB(nullptr);
   HandleCDBB(nullptr);  // a second lookup while the first one waits for the server
   GetCDDBsites(nullptr);
   EXPECT_FALSE(WaitForCddbWorkers(50));
-  OpenGate();
+  SetGate(true);
   ASSERT_TRUE(WaitForCddbWorkers(10000));
   EXPECT_NE(trace.Text().find("HandleCDBB: the Internet connection is busy; ignored\n"),
             std::string::npos);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -46,9 +47,8 @@ class RecordingHost : public CdInfoHost {
     return calls_;
   }
   bool Called(const std::string& call) {
-    for (const std::string& c : Calls())
-      if (c == call) return true;
-    return false;
+    const std::vector<std::string> calls = Calls();
+    return std::find(calls.begin(), calls.end(), call) != calls.end();
   }
 
   int lastTrack = 0;
@@ -96,6 +96,12 @@ inline std::string ReadAll(const fs::path& path) {
 inline void WriteAll(const fs::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out << text;
+}
+
+// The lyrics of a track's section, or "(no section)".
+inline std::string Lyrics(const std::string& text, int track) {
+  std::string found;
+  return TrackLyricsFromText(text, track, &found) ? found : "(no section)";
 }
 
 // A layout of n tracks of 3 minutes each, the first at 00:02:00.

@@ -1,10 +1,6 @@
 #include "cdinfo/http_client.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "tests/cdinfo/cdinfo_fixture.h"
 #include "tests/cdinfo/test_http_server.h"
@@ -27,17 +23,9 @@ class HttpClientTest : public ::testing::Test {
   BoxRecorder boxes_;
 };
 
-// A port on 127.0.0.1 with nobody listening.
+// A port on 127.0.0.1 with nobody listening: a test server's, once it has stopped.
 int ClosedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
+  return TestHttpServer([](const std::string&) { return ServerReply{}; }).Port();
 }
 
 }  // namespace
@@ -64,7 +52,6 @@ TEST_F(HttpClientTest, LongAnswerIsReadToTheServersClose) {
   EXPECT_EQ(httpState.droppedBytes, answer.size() - kHttpResponseBytes);
   // The server could send everything: the client kept reading after its buffer was full.
   EXPECT_EQ(server.BytesSent(), answer.size());
-  EXPECT_FALSE(server.SendFailed());
 }
 
 TEST_F(HttpClientTest, SilentServerEndsAfterTheWait) {
@@ -113,20 +100,17 @@ TEST_F(HttpClientTest, UnknownHost) {
 }
 
 TEST(HttpHostTest, HostAndPort) {
-  std::string name, port;
-  SplitHostPort("cddb.example.org", &name, &port);
-  EXPECT_EQ(name, "cddb.example.org");
-  EXPECT_EQ(port, "80");
-  SplitHostPort("127.0.0.1:8880", &name, &port);
-  EXPECT_EQ(name, "127.0.0.1");
-  EXPECT_EQ(port, "8880");
-  SplitHostPort("[::1]:8080", &name, &port);
-  EXPECT_EQ(name, "::1");
-  EXPECT_EQ(port, "8080");
-  SplitHostPort("::1", &name, &port);
-  EXPECT_EQ(name, "::1");
-  EXPECT_EQ(port, "80");
-  SplitHostPort("host:", &name, &port);
-  EXPECT_EQ(name, "host");
-  EXPECT_EQ(port, "80");
+  const struct {
+    const char *text, *name, *port;
+  } cases[] = {{"cddb.example.org", "cddb.example.org", "80"},
+               {"127.0.0.1:8880", "127.0.0.1", "8880"},
+               {"[::1]:8080", "::1", "8080"},
+               {"::1", "::1", "80"},
+               {"host:", "host", "80"}};
+  for (const auto& c : cases) {
+    std::string name, port;
+    SplitHostPort(c.text, &name, &port);
+    EXPECT_EQ(name, c.name) << c.text;
+    EXPECT_EQ(port, c.port) << c.text;
+  }
 }

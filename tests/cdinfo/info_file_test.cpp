@@ -38,23 +38,17 @@ TEST(InfoFileTextTest, DefaultFileLayout) {
   const std::string expected =
       std::string(kNote) +
       "CD Title: Unknown CD\n"
-      "Artist: Unknown Artist\n"
-      "\n"
+      "Artist: Unknown Artist\n\n"
       "Track 1: Song 1\n"
-      "Track 2: Song 2\n"
-      "\n"
+      "Track 2: Song 2\n\n"
       "Note: If this CD has a different artist for each track, you can enter them\n"
-      "below. Otherwise, leave these blank:\n"
-      "\n"
+      "below. Otherwise, leave these blank:\n\n"
       "Track Artist 1:\n"
-      "Track Artist 2:\n"
-      "\n"
+      "Track Artist 2:\n\n"
       "****Lyrics for Track 1, Unknown Song:\n"
-      "Lyrics for this song are not on your computer\n"
-      "\n"
+      "Lyrics for this song are not on your computer\n\n"
       "****Lyrics for Track 2, Unknown Song:\n"
-      "Lyrics for this song are not on your computer\n"
-      "\n";
+      "Lyrics for this song are not on your computer\n\n";
   EXPECT_EQ(BuildDefaultCdInfoText(1), expected);
 }
 
@@ -109,11 +103,7 @@ TEST(InfoFileTextTest, HandEditedValues) {
   EXPECT_EQ(read.tracks[1].artist, "Caf\xC3\xA9");  // a Latin-1 edit is shown as UTF-8
   EXPECT_EQ(read.tracks[2].artist, "");
   EXPECT_EQ(read.tracks[5].title, "untouched");
-}
-
-TEST(InfoFileTextTest, LongValuesAreCut) {
   // A value longer than a title holds is cut to 199 bytes.
-  CdTitles read;
   ParseCdInfoText("CD Title: " + std::string(500, 'x') + "\n", 0, &read);
   EXPECT_EQ(read.albumTitle.size(), 199u);
 }
@@ -123,24 +113,20 @@ TEST(InfoFileTextTest, HeadingsMatchWholeTrackNumbers) {
   lyrics[0] = "first song words";
   lyrics[9] = "tenth song words";
   std::string text = FileWithLyrics(lyrics);
-  std::string found;
-  ASSERT_TRUE(TrackLyricsFromText(text, 0, &found));
-  EXPECT_EQ(found, "first song words\n\n");
-  ASSERT_TRUE(TrackLyricsFromText(text, 9, &found));
-  EXPECT_EQ(found, "tenth song words\n\n");
+  EXPECT_EQ(Lyrics(text, 0), "first song words\n\n");
+  EXPECT_EQ(Lyrics(text, 9), "tenth song words\n\n");
 
   // With the section of track 1 removed by hand, track 1 finds nothing (not track 10's words)
   // and replacing it changes nothing.
   const size_t one = text.find("****Lyrics for Track 1,");
   const size_t two = text.find("****Lyrics for Track 2,");
   text.erase(one, two - one);
-  EXPECT_FALSE(TrackLyricsFromText(text, 0, &found));
+  EXPECT_EQ(Lyrics(text, 0), "(no section)");
   const std::string before = text;
   EXPECT_FALSE(ReplaceLyricsInText(&text, 0, "****Lyrics for Track 1, Title 1:\nnew"));
   EXPECT_EQ(text, before);
   EXPECT_FALSE(MarkNotFoundInText(&text, 0));
-  ASSERT_TRUE(TrackLyricsFromText(text, 9, &found));
-  EXPECT_EQ(found, "tenth song words\n\n");
+  EXPECT_EQ(Lyrics(text, 9), "tenth song words\n\n");
 }
 
 TEST(InfoFileTextTest, ReplacingSections) {
@@ -149,11 +135,8 @@ TEST(InfoFileTextTest, ReplacingSections) {
 
   // The middle track: trailing line ends become exactly one empty line; the rest stays.
   ASSERT_TRUE(ReplaceLyricsInText(&text, 1, "****Lyrics for Track 2, Title 2:\nla la\r\n\n\n\n"));
-  std::string found;
-  ASSERT_TRUE(TrackLyricsFromText(text, 1, &found));
-  EXPECT_EQ(found, "la la\n\n");
-  ASSERT_TRUE(TrackLyricsFromText(text, 2, &found));
-  EXPECT_EQ(found, std::string(kNoLyricsText) + "\n\n");
+  EXPECT_EQ(Lyrics(text, 1), "la la\n\n");
+  EXPECT_EQ(Lyrics(text, 2), std::string(kNoLyricsText) + "\n\n");
 
   // The last track: everything before its heading stays, the file ends after the new section.
   const std::string head = text.substr(0, text.find("****Lyrics for Track 3,"));
@@ -163,10 +146,8 @@ TEST(InfoFileTextTest, ReplacingSections) {
 
   // Not found on the Internet: the heading stays, the body is replaced.
   ASSERT_TRUE(MarkNotFoundInText(&text, 1));
-  ASSERT_TRUE(TrackLyricsFromText(text, 1, &found));
-  EXPECT_EQ(found, std::string(kLyricsNotFoundText) + "\n\n");
-  ASSERT_TRUE(TrackLyricsFromText(text, 2, &found));
-  EXPECT_EQ(found, "end words\n\n  ");
+  EXPECT_EQ(Lyrics(text, 1), std::string(kLyricsNotFoundText) + "\n\n");
+  EXPECT_EQ(Lyrics(text, 2), "end words\n\n  ");
 }
 
 TEST(InfoFileTextTest, MissingNextHeadingKeepsLaterSections) {
@@ -175,15 +156,11 @@ TEST(InfoFileTextTest, MissingNextHeadingKeepsLaterSections) {
   const size_t three = text.find("****Lyrics for Track 3,");
   text.erase(three, text.find('\n', three) + 1 - three);
   ASSERT_TRUE(ReplaceLyricsInText(&text, 0, "****Lyrics for Track 1, Title 1:\nuno"));
-  std::string found;
-  ASSERT_TRUE(TrackLyricsFromText(text, 0, &found));
-  EXPECT_EQ(found, "uno\n\n");
-  ASSERT_TRUE(TrackLyricsFromText(text, 3, &found));
-  EXPECT_EQ(found, "four\n\n  ");
+  EXPECT_EQ(Lyrics(text, 0), "uno\n\n");
+  EXPECT_EQ(Lyrics(text, 3), "four\n\n  ");
   // Replacing track 2, whose next heading is gone, keeps track 4.
   ASSERT_TRUE(ReplaceLyricsInText(&text, 1, "****Lyrics for Track 2, Title 2:\ndos"));
-  ASSERT_TRUE(TrackLyricsFromText(text, 3, &found));
-  EXPECT_EQ(found, "four\n\n  ");
+  EXPECT_EQ(Lyrics(text, 3), "four\n\n  ");
 }
 
 TEST(InfoFileTextTest, CarryLyricsUnderNewTitles) {
@@ -192,11 +169,8 @@ TEST(InfoFileTextTest, CarryLyricsUnderNewTitles) {
   for (int i = 0; i < 4; ++i) titles.tracks[i].title = "New " + std::to_string(i + 1);
   std::string newText = BuildCdInfoText(titles, 3);
   CarryLyrics(oldText, &newText, titles, 3);
-  std::string found;
-  ASSERT_TRUE(TrackLyricsFromText(newText, 1, &found));
-  EXPECT_EQ(found, "my own words\nsecond line\n\n");
-  ASSERT_TRUE(TrackLyricsFromText(newText, 3, &found));
-  EXPECT_EQ(found, "last words\n\n  ");
+  EXPECT_EQ(Lyrics(newText, 1), "my own words\nsecond line\n\n");
+  EXPECT_EQ(Lyrics(newText, 3), "last words\n\n  ");
   EXPECT_NE(newText.find("****Lyrics for Track 2, New 2:\nmy own words"), std::string::npos);
   EXPECT_NE(newText.find("Track 4: New 4\n"), std::string::npos);
 }

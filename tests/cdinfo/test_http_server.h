@@ -32,9 +32,8 @@ class TestHttpServer {
   int Port() const { return port_; }
   std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
   std::vector<std::string> Requests();
-  // Bytes the server managed to send in all, and whether every send completed.
+  // Bytes the server managed to send in all.
   size_t BytesSent() const { return bytesSent_.load(); }
-  bool SendFailed() const { return sendFailed_.load(); }
 
  private:
   void Run();
@@ -45,7 +44,6 @@ class TestHttpServer {
   int port_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<size_t> bytesSent_{0};
-  std::atomic<bool> sendFailed_{false};
   std::mutex lock_;
   std::vector<std::string> requests_;
   std::thread thread_;

@@ -5,14 +5,14 @@
 #include <cmath>
 #include <complex>
 #include <memory>
-#include <random>
 #include <vector>
 
+#include "tests/dsp/signal_measure.h"
 #include "tests/support/trace_capture.h"
 
 namespace {
 
-constexpr double kRate = 44100.0;
+using measure::kRate;
 
 // Records are large (about 121 KiB); tests keep them on the heap.
 std::unique_ptr<IIIR> MakeLine(float delayTime, float feedback, float modulation = 0.0f) {
@@ -25,16 +25,16 @@ std::unique_ptr<IIIR> MakeLine(float delayTime, float feedback, float modulation
   return line;
 }
 
+// A line of `length` samples, as an owner sets it after the update.
+std::unique_ptr<IIIR> MakeLineOfLength(int length, float feedback = 0.0f) {
+  auto line = MakeLine(0.0f, feedback);
+  line->lineLength = length;
+  return line;
+}
+
 std::vector<float> Impulse(int n, float height = 1.0f) {
   std::vector<float> v(n, 0.0f);
   v[0] = height;
-  return v;
-}
-
-std::vector<float> Noise(int n, unsigned seed = 3) {
-  std::mt19937 random(seed);
-  std::vector<float> v(n);
-  for (float& x : v) x = std::uniform_real_distribution<float>(-20000.0f, 20000.0f)(random);
   return v;
 }
 
@@ -94,17 +94,15 @@ TEST(IIIRUpdate, ModulatedReadStaysInsideAndBehindTheWrite) {
 }
 
 TEST(IIIRKernels, DelayLineDelaysByExactlyItsLength) {
-  auto line = MakeLine(0.0f, 0.0f);
-  line->lineLength = 1000;
-  const std::vector<float> in = Noise(5000);
+  auto line = MakeLineOfLength(1000);
+  const std::vector<float> in = measure::Noise(5000, 20000.0f, 3);
   const std::vector<float> out = RunBlocks(
       in, [&](const float* x, float* y, int n) { ComputeDelayLine(x, y, n, line.get(), 0); });
   for (int i = 0; i < 1000; ++i) ASSERT_EQ(out[i], 0.0f);
   for (int i = 1000; i < 5000; ++i) ASSERT_EQ(out[i], in[i - 1000]) << i;
 
   // Additive, in place: y = x + x delayed.
-  auto echo = MakeLine(0.0f, 0.0f);
-  echo->lineLength = 10;
+  auto echo = MakeLineOfLength(10);
   std::vector<float> io = Impulse(32);
   ComputeDelayLine(io.data(), io.data(), 32, echo.get(), 1);
   EXPECT_EQ(io[0], 1.0f);
@@ -113,9 +111,8 @@ TEST(IIIRKernels, DelayLineDelaysByExactlyItsLength) {
 }
 
 TEST(IIIRKernels, TapAndWriteTogetherFormALine) {
-  auto line = MakeLine(0.0f, 0.0f);
-  line->lineLength = 300;
-  const std::vector<float> in = Noise(2000);
+  auto line = MakeLineOfLength(300);
+  const std::vector<float> in = measure::Noise(2000, 20000.0f, 3);
   const std::vector<float> out = RunBlocks(in, [&](const float* x, float* y, int n) {
     ComputeDelayTap(y, n, line.get(), 0);
     ComputeDelayWrite(x, n, line.get());
@@ -145,8 +142,7 @@ TEST(IIIRKernels, ReverseDelayPlaysEachStretchBackwards) {
 }
 
 TEST(IIIRKernels, CombFeedbackRecirculatesOrDelays) {
-  auto comb = MakeLine(0.0f, 0.5f);
-  comb->lineLength = 20;
+  auto comb = MakeLineOfLength(20, 0.5f);
   std::vector<float> in = Impulse(100), out(100, 0.0f);
   ComputeCombFeedback(in.data(), out.data(), 100, comb.get(), 1);  // t = h0 x - h1 line
   const float h1 = comb->h[1];
@@ -157,8 +153,7 @@ TEST(IIIRKernels, CombFeedbackRecirculatesOrDelays) {
   EXPECT_EQ(out[10], 0.0f);
   EXPECT_FLOAT_EQ(comb->combPosition, 0.0f);  // 100 samples: five laps of the line
 
-  auto plain = MakeLine(0.0f, 0.5f);
-  plain->lineLength = 20;
+  auto plain = MakeLineOfLength(20, 0.5f);
   std::fill(out.begin(), out.end(), 0.0f);
   ComputeCombFeedback(in.data(), out.data(), 100, plain.get(), 0);
   EXPECT_EQ(out[0], 0.0f);
@@ -187,7 +182,7 @@ TEST(IIIRKernels, UnmodulatedTapIsAFractionalDelay) {
 
   // The same through the end of the line (the guard sample) and with no modulation source.
   tap->modulationSource = nullptr;
-  std::vector<float> noise = Noise(20000);
+  std::vector<float> noise = measure::Noise(20000, 20000.0f, 3);
   const std::vector<float> delayed = RunBlocks(noise, [&](const float* x, float* y, int n) {
     ComputeIFIR_ModulatedLinearInterpolation(x, y, n, tap.get(), 0);
   });
@@ -205,7 +200,7 @@ TEST(IIIRKernels, LengthsBeyondTheMemoryNeverWritePastIt) {
   line->modulationSource = wild.data();
   const IIR1 damping = line->damping;
   const FIR fir = line->fir;
-  const std::vector<float> in = Noise(256);
+  const std::vector<float> in = measure::Noise(256, 20000.0f, 3);
   std::vector<float> out(256);
   for (int round = 0; round < 200; ++round) {
     ComputeDelayLine(in.data(), out.data(), 256, line.get(), 0);
@@ -267,9 +262,6 @@ TEST(NestedAllPass, PreservesEnergyAndRunsAllThreeStages) {
   SetIIIRNested_Stage(nested.get(), 3, 1.0f, 1.0f);  // no such stage: ignored
   UpdateIIIRNested(nested.get());
   ResetIIIRNested(nested.get());
-  EXPECT_EQ(nested->lineLength[0], 109);
-  EXPECT_EQ(nested->lineLength[1], 167);
-  EXPECT_EQ(nested->lineLength[2], 227);
   const std::vector<float> out = RunBlocks(Impulse(200000), [&](const float* x, float* y, int n) {
     ComputeIIIRNested(x, y, n, nested.get());
   });
@@ -280,29 +272,19 @@ TEST(NestedAllPass, PreservesEnergyAndRunsAllThreeStages) {
 }
 
 TEST(PrimeLengths, NearestPrimeTiesGoUpAndResultsStayInRange) {
-  EXPECT_EQ(NearestPrime(100, 2, 22050), 101);
-  EXPECT_EQ(NearestPrime(3175, 2, 30870), 3181);
-  EXPECT_EQ(NearestPrime(24, 2, 30870), 23);
-  EXPECT_EQ(NearestPrime(2205, 2, 30870), 2207);
-  EXPECT_EQ(NearestPrime(3440, 2, 30870), 3433);
-  EXPECT_EQ(NearestPrime(97, 2, 30870), 97);
-  EXPECT_EQ(NearestPrime(40009, 2, 30870), 30870);  // a prime beyond the memory
+  // {target, low, high, expected}: ties go up; a prime beyond high gives high.
+  const int nearest[][4] = {{100, 2, 22050, 101},     {3175, 2, 30870, 3181}, {24, 2, 30870, 23},
+                            {2205, 2, 30870, 2207},   {3440, 2, 30870, 3433}, {97, 2, 30870, 97},
+                            {40009, 2, 30870, 30870}, {-5, 2, 100, 2}};
+  for (const auto& c : nearest) EXPECT_EQ(NearestPrime(c[0], c[1], c[2]), c[3]) << c[0];
   EXPECT_LE(NearestPrime(40000, 2, 30870), 30870);
-  EXPECT_EQ(NearestPrime(-5, 2, 100), 2);
-
-  EXPECT_FALSE(IsPrime(1));
-  EXPECT_TRUE(IsPrime(2));
-  EXPECT_FALSE(IsPrime(9));
-  EXPECT_TRUE(IsPrime(30869));
-  EXPECT_FALSE(IsPrime(-7));
-  EXPECT_EQ(PrimeBelow(1, 50), 2);
-  EXPECT_EQ(PrimeBelow(40, 50), 50);
-  EXPECT_EQ(PrimeBelow(100, 2), 97);
-  EXPECT_EQ(PrimeBelow(100, 98), 98);  // stops at low
-  EXPECT_EQ(PrimeAbove(0, 100), 2);
-  EXPECT_EQ(PrimeAbove(90, 1), 2);
-  EXPECT_EQ(PrimeAbove(200, 100), 100);
-  EXPECT_EQ(PrimeAbove(90, 96), 96);  // none up to high
+  for (int n : {1, 9, -7}) EXPECT_FALSE(IsPrime(n)) << n;
+  for (int n : {2, 30869}) EXPECT_TRUE(IsPrime(n)) << n;
+  // {from, limit, expected}: below stops at low, above at high.
+  const int below[][3] = {{1, 50, 2}, {40, 50, 50}, {100, 2, 97}, {100, 98, 98}};
+  for (const auto& c : below) EXPECT_EQ(PrimeBelow(c[0], c[1]), c[2]) << c[0] << " " << c[1];
+  const int above[][3] = {{0, 100, 2}, {90, 1, 2}, {200, 100, 100}, {90, 96, 96}};
+  for (const auto& c : above) EXPECT_EQ(PrimeAbove(c[0], c[1]), c[2]) << c[0] << " " << c[1];
 
   EXPECT_EQ(SecondsToSamples(0.05, 44100.0), 2205);
   EXPECT_EQ(SecondsToSamples(1e30, 44100.0), INT_MAX / 2);
@@ -312,10 +294,8 @@ TEST(PrimeLengths, NearestPrimeTiesGoUpAndResultsStayInRange) {
   EXPECT_EQ(SamplesToSeconds(10, 0.0), -1.0);
 }
 
-TEST(IIIRSetters, DecayMidiNoteAndReset) {
+TEST(IIIRSetters, MidiNoteAndReset) {
   auto line = MakeLine(0.05f, 0.5f);
-  SetIIIR_FeedbackFromDecay(line.get(), 0.05f);
-  EXPECT_NEAR(line->feedback, 0.001, 1e-7);
   SetIIIR_MidiNote(line.get(), 24);
   EXPECT_NEAR(line->delayTime, 440.0 * kTwoPi / kRate, 1e-7);
   SetIIIR_MidiNote(line.get(), 36);

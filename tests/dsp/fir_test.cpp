@@ -51,19 +51,20 @@ TEST(FIRDesign, EvenOrderIsSymmetricAboutTheHalfSampleCentre) {
 
 TEST(FIRDesign, EachTypePassesAndStopsWhereItShould) {
   const double f1 = 4410.0, f2 = 13230.0;  // 0.1 and 0.3 of the rate
-  const FIR low = Design(kFIRLowPass, 31, f1, f2, kWindowBlackman);
-  const FIR high = Design(kFIRHighPass, 31, f1, f2, kWindowBlackman);
-  const FIR pass = Design(kFIRBandPass, 31, f1, f2, kWindowBlackman);
-  const FIR stop = Design(kFIRBandStop, 31, f1, f2, kWindowBlackman);
-  EXPECT_NEAR(Response(low.coefficients, 31, 0.0), 1.0, 0.01);
-  EXPECT_LT(Response(low.coefficients, 31, 0.3), 0.01);
-  EXPECT_LT(Response(high.coefficients, 31, 0.0), 0.01);
-  EXPECT_NEAR(Response(high.coefficients, 31, 0.45), 1.0, 0.01);
-  EXPECT_NEAR(Response(pass.coefficients, 31, 0.2), 1.0, 0.01);
-  EXPECT_LT(Response(pass.coefficients, 31, 0.0), 0.01);
-  EXPECT_LT(Response(pass.coefficients, 31, 0.45), 0.01);
-  EXPECT_NEAR(Response(stop.coefficients, 31, 0.0), 1.0, 0.01);
-  EXPECT_LT(Response(stop.coefficients, 31, 0.2), 0.01);
+  const struct {
+    int type;
+    double f;
+    bool passes;
+  } cases[] = {{kFIRLowPass, 0.0, true},    {kFIRLowPass, 0.3, false}, {kFIRHighPass, 0.0, false},
+               {kFIRHighPass, 0.45, true},  {kFIRBandPass, 0.2, true}, {kFIRBandPass, 0.0, false},
+               {kFIRBandPass, 0.45, false}, {kFIRBandStop, 0.0, true}, {kFIRBandStop, 0.2, false}};
+  for (const auto& c : cases) {
+    const double r = Response(Design(c.type, 31, f1, f2, kWindowBlackman).coefficients, 31, c.f);
+    if (c.passes)
+      EXPECT_NEAR(r, 1.0, 0.01) << "type " << c.type << " at " << c.f;
+    else
+      EXPECT_LT(r, 0.01) << "type " << c.type << " at " << c.f;
+  }
   // Centre taps of the unwindowed designs: 1 - w1, w2 - w1, 1 + w1 - w2.
   EXPECT_NEAR(Design(kFIRHighPass, 5, f1, f2, 0).coefficients[2], 0.8, 1e-6);
   EXPECT_NEAR(Design(kFIRBandPass, 5, f1, f2, 0).coefficients[2], 0.4, 1e-6);
@@ -91,9 +92,7 @@ TEST(FIRDesign, BogusTypeLeavesCoefficientsAndOnlyTheLowByteCounts) {
   float taps[3] = {7.0f, 8.0f, 9.0f};
   ComputeFIRHz_Window(taps, 0.25, 0.3, 3, 5, kWindowHamming, 0);
   ComputeFIRHz_Window(taps, 0.25, 0.3, 3, 0, kWindowHamming, 0);
-  EXPECT_EQ(taps[0], 7.0f);
-  EXPECT_EQ(taps[1], 8.0f);
-  EXPECT_EQ(taps[2], 9.0f);
+  EXPECT_TRUE(taps[0] == 7.0f && taps[1] == 8.0f && taps[2] == 9.0f);
   EXPECT_EQ(trace.Text(),
             "ComputeFIRHz_Window: bogus filterType=5\nComputeFIRHz_Window: bogus filterType=0\n");
   ComputeFIRHz_Window(taps, 0.25, 0.3, 3, 0x101, kWindowHamming, 0);
@@ -136,23 +135,21 @@ TEST(FIRDesign, PrintAndUnsetRateMessages) {
 }
 
 TEST(Windows, ShapesEndsAndNormalisation) {
+  // Blackman uses N and N/2: zero at i = 0, one at i = N/2. Normalised: 2 / (N - 1).
+  const struct {
+    int n, window, normalise, index;
+    float value;
+  } cases[] = {{9, kWindowHamming, 0, 0, 0.08f},    {9, kWindowHamming, 0, 4, 1.0f},
+               {9, kWindowHamming, 0, 8, 0.08f},    {9, kWindowHann, 0, 0, 0.0f},
+               {9, kWindowHann, 0, 2, 0.5f},        {9, kWindowTriangular, 0, 0, 0.0f},
+               {9, kWindowTriangular, 0, 2, 0.5f},  {9, kWindowTriangular, 0, 4, 1.0f},
+               {8, kWindowBlackman, 0, 0, 0.0f},    {8, kWindowBlackman, 0, 4, 1.0f},
+               {9, kWindowRectangular, 1, 3, 0.25f}};
   float w[9];
-  ComputeWindow(w, 9, kWindowHamming, 0);
-  EXPECT_NEAR(w[0], 0.08, 1e-6);
-  EXPECT_NEAR(w[4], 1.0, 1e-6);
-  EXPECT_NEAR(w[8], 0.08, 1e-6);
-  ComputeWindow(w, 9, kWindowHann, 0);
-  EXPECT_NEAR(w[0], 0.0, 1e-6);
-  EXPECT_NEAR(w[2], 0.5, 1e-6);
-  ComputeWindow(w, 9, kWindowTriangular, 0);
-  EXPECT_NEAR(w[0], 0.0, 1e-6);
-  EXPECT_NEAR(w[2], 0.5, 1e-6);
-  EXPECT_NEAR(w[4], 1.0, 1e-6);
-  ComputeWindow(w, 8, kWindowBlackman, 0);  // uses N and N/2: zero at i = 0, one at i = N/2
-  EXPECT_NEAR(w[0], 0.0, 1e-6);
-  EXPECT_NEAR(w[4], 1.0, 1e-6);
-  ComputeWindow(w, 9, kWindowRectangular, 1);
-  EXPECT_FLOAT_EQ(w[3], 0.25f);  // 2 / (N - 1)
+  for (const auto& c : cases) {
+    ComputeWindow(w, c.n, c.window, c.normalise);
+    EXPECT_NEAR(w[c.index], c.value, 1e-6) << "window " << c.window << " at " << c.index;
+  }
   std::fill(std::begin(w), std::end(w), 5.0f);
   ComputeWindow(w, 9, 5, 0);
   EXPECT_EQ(w[0], 5.0f);

@@ -73,18 +73,16 @@ TEST_P(KernelVariants, ArithmeticAndPeakGiveTheSameBits) {
     const float k = RandomSample(), k2 = RandomSample();
     std::vector<float> expect(n + 1), got(n + 1);
 
-    plain_->scale(pa, expect.data(), n, k);
-    vector_->scale(pa, got.data(), n, k);
-    EXPECT_TRUE(SameBits(expect.data(), got.data(), n)) << "scale by " << k;
-    plain_->add(pa, pb, expect.data(), n);
-    vector_->add(pa, pb, got.data(), n);
-    EXPECT_TRUE(SameBits(expect.data(), got.data(), n)) << "add";
-    plain_->subtract(pa, pb, expect.data(), n);
-    vector_->subtract(pa, pb, got.data(), n);
-    EXPECT_TRUE(SameBits(expect.data(), got.data(), n)) << "subtract";
-    plain_->weightedSum(pa, pb, expect.data(), n, k, k2);
-    vector_->weightedSum(pa, pb, got.data(), n, k, k2);
-    EXPECT_TRUE(SameBits(expect.data(), got.data(), n)) << "weighted sum " << k << " " << k2;
+    auto same = [&](const char* what, auto run) {
+      run(plain_, expect.data());
+      run(vector_, got.data());
+      EXPECT_TRUE(SameBits(expect.data(), got.data(), n)) << what << " " << k << " " << k2;
+    };
+    same("scale", [&](const BlockKernelTable* t, float* y) { t->scale(pa, y, n, k); });
+    same("add", [&](const BlockKernelTable* t, float* y) { t->add(pa, pb, y, n); });
+    same("subtract", [&](const BlockKernelTable* t, float* y) { t->subtract(pa, pb, y, n); });
+    same("weighted sum",
+         [&](const BlockKernelTable* t, float* y) { t->weightedSum(pa, pb, y, n, k, k2); });
 
     float startPeak = std::uniform_int_distribution<int>(0, 1)(random_) ? 1.0f : 30000.0f;
     float peakPlain = startPeak, peakVector = startPeak;

@@ -69,12 +69,11 @@ TEST(InputConversion, EightBitStereoIsOffsetBy128) {
   const uint8_t pcm[6] = {0, 255, 128, 127, 1, 129};
   float left[3], right[3];
   ComputeStereo8ToFloat(pcm, left, right, 3);
-  EXPECT_EQ(left[0], -128.0f);
-  EXPECT_EQ(right[0], 127.0f);
-  EXPECT_EQ(left[1], 0.0f);
-  EXPECT_EQ(right[1], -1.0f);
-  EXPECT_EQ(left[2], -127.0f);
-  EXPECT_EQ(right[2], 1.0f);
+  const float expectLeft[3] = {-128.0f, 0.0f, -127.0f}, expectRight[3] = {127.0f, -1.0f, 1.0f};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(left[i], expectLeft[i]) << i;
+    EXPECT_EQ(right[i], expectRight[i]) << i;
+  }
 }
 
 TEST(RecordConversion, TruncatesTowardZeroAndLimitsAsymmetrically) {
@@ -87,9 +86,8 @@ TEST(RecordConversion, TruncatesTowardZeroAndLimitsAsymmetrically) {
   // Without the limit the integer part wraps to 16 bits.
   const float wide[3] = {32768.0f, -32769.5f, 65537.2f};
   ComputeFloatToPcm16(wide, pcm, 3, 0);
-  EXPECT_EQ(pcm[0], -32768);
-  EXPECT_EQ(pcm[1], 32767);
-  EXPECT_EQ(pcm[2], 1);
+  const int16_t wrapped[3] = {-32768, 32767, 1};
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(pcm[i], wrapped[i]) << i;
 }
 
 TEST(Peak, KeepsTheLargerOfPreviousAndBlockIgnoringNaN) {
@@ -198,9 +196,8 @@ TEST(RateChange, HalveAveragesPairsAndDoubleInterpolatesWithCarry) {
   const float in[6] = {1.0f, 3.0f, -2.0f, 2.0f, 10.0f, 11.0f};
   float half[3];
   ComputeHalve(in, half, 6);
-  EXPECT_EQ(half[0], 2.0f);
-  EXPECT_EQ(half[1], 0.0f);
-  EXPECT_EQ(half[2], 10.5f);
+  const float averages[3] = {2.0f, 0.0f, 10.5f};
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(half[i], averages[i]) << i;
 
   // A constant block doubles to the same constant (once the carry holds it).
   float carry = 7.0f;
@@ -283,16 +280,15 @@ TEST(OtherKernels, CrossfadeLayoutsAndSliderGain) {
 }
 
 TEST(BalanceGains, ConstantPowerFromLeftToRight) {
+  const struct {
+    float balance, left, right;
+  } cases[] = {{-1.0f, 1.0f, 0.0f}, {0.0f, 0.70710677f, 0.70710677f}, {1.0f, 0.0f, 1.0f}};
   float gains[2];
-  StereoBalanceGains(-1.0f, gains);
-  EXPECT_EQ(gains[0], 1.0f);
-  EXPECT_EQ(gains[1], 0.0f);
-  StereoBalanceGains(0.0f, gains);
-  EXPECT_FLOAT_EQ(gains[0], 0.70710677f);
-  EXPECT_FLOAT_EQ(gains[1], 0.70710677f);
-  StereoBalanceGains(1.0f, gains);
-  EXPECT_NEAR(gains[0], 0.0f, 1e-7f);
-  EXPECT_EQ(gains[1], 1.0f);
+  for (const auto& c : cases) {
+    StereoBalanceGains(c.balance, gains);
+    EXPECT_NEAR(gains[0], c.left, 1e-7f) << c.balance;
+    EXPECT_NEAR(gains[1], c.right, 1e-7f) << c.balance;
+  }
   StereoBalanceGains(0.5f, gains);
   EXPECT_FLOAT_EQ(gains[0] * gains[0] + gains[1] * gains[1], 1.0f);
 }

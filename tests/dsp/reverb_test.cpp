@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <memory>
-#include <random>
 #include <vector>
 
 #include "tests/dsp/signal_measure.h"
@@ -20,13 +19,6 @@ std::unique_ptr<Reverb> MakeReverb() {
   SetReverb_SamplingFrequency(reverb.get(), kRate);
   InitReverb(reverb.get());
   return reverb;
-}
-
-std::vector<float> Noise(int n) {
-  std::mt19937 random(11);
-  std::vector<float> v(n);
-  for (float& x : v) x = std::uniform_real_distribution<float>(-15000.0f, 15000.0f)(random);
-  return v;
 }
 
 // Runs in through the reverb in 256-sample blocks; returns both channels.
@@ -75,7 +67,7 @@ TEST(ReverbProcessing, EqualCombsGiveIdenticalChannelsAndTheTailDecays) {
   auto reverb = MakeReverb();
   SetReverb_DecayTime(reverb.get(), 1.0f);
   UpdateReverb(reverb.get());
-  std::vector<float> in = Noise(22050);
+  std::vector<float> in = measure::Noise(22050, 15000.0f, 11);
   in.resize(8 * 44100, 0.0f);
   std::vector<float> right;
   const std::vector<float> left = RunReverb(reverb.get(), in, &right);
@@ -93,7 +85,7 @@ TEST(ReverbProcessing, InputFilterCarriesTheWetLevelAndDryIsAddedLast) {
   SetReverb_Dry(reverb.get(), 0.25f);
   UpdateReverb(reverb.get());
   EXPECT_EQ(reverb->inputFilter.sections[0].b0, 0.0);
-  const std::vector<float> in = Noise(4096);
+  const std::vector<float> in = measure::Noise(4096, 15000.0f, 11);
   std::vector<float> right;
   const std::vector<float> left = RunReverb(reverb.get(), in, &right);
   for (int i = 0; i < 4096; ++i) ASSERT_FLOAT_EQ(left[i], in[i] * 0.25f);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <random>
 #include <vector>
 
 #include "dsp/conventions.h"
@@ -17,6 +18,15 @@ inline std::vector<float> Tone(double frequency, double amplitude, int n) {
   std::vector<float> v(n);
   for (int i = 0; i < n; ++i)
     v[i] = static_cast<float>(amplitude * std::sin(kTwoPi * frequency * i / kRate));
+  return v;
+}
+
+// Uniform noise in [-amplitude, amplitude], the same for the same seed.
+inline std::vector<float> Noise(int n, float amplitude, unsigned seed) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<float> uniform(-amplitude, amplitude);
+  std::vector<float> v(n);
+  for (float& x : v) x = uniform(random);
   return v;
 }
 

@@ -13,6 +13,7 @@
 #include "cdinfo/settings.h"
 #include "tests/cd/disc_image.h"
 #include "tests/playback/playback_support.h"
+#include "tests/support/cd_test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -42,11 +43,7 @@ bool AllZero(const std::vector<int16_t>& v, size_t from, size_t to) {
 class Render : public ::testing::Test {
  protected:
   void SetUp() override {
-    settings = Settings{};
-    settings.databasePath = (dir_.path() / "cd").string() + "/";
-    fs::create_directories(dir_.path() / "cd");
-    const std::string folder = settings.databasePath;
-    SetLogFolderSource([folder] { return folder; });
+    UseScratchCdInfoFolder(dir_.path());
     DefaultSoundBlock();
     // 4 s and 2 s.
     cue_ = WriteDiscImage(dir_.path(), "disc", {{300}, {150}});

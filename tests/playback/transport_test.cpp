@@ -25,6 +25,7 @@
 #include "platform/cd/host_layer.h"
 #include "tests/cd/disc_image.h"
 #include "tests/playback/playback_support.h"
+#include "tests/support/cd_test_support.h"
 #include "tools/cli/render_command.h"
 
 namespace {
@@ -46,11 +47,7 @@ struct PlayedAudio {
 class Transport : public ::testing::Test {
  protected:
   void SetUp() override {
-    settings = Settings{};
-    settings.databasePath = (dir_.path() / "cd").string() + "/";
-    std::filesystem::create_directories(dir_.path() / "cd");
-    const std::string folder = settings.databasePath;
-    SetLogFolderSource([folder] { return folder; });
+    UseScratchCdInfoFolder(dir_.path());
     DefaultSoundBlock();
     // 20 s, 3 s and 4 s.
     cue_ = WriteDiscImage(dir_.path(), "disc", {{1500}, {225}, {300}});
@@ -97,14 +94,6 @@ class Transport : public ::testing::Test {
     SetLogFolderSource(nullptr);
   }
 
-  static bool WaitFor(const std::function<bool()>& done) {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > limit) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-  }
   // Waits until the card has played `samples` more samples of music.
   void PlayMore(size_t samples) {
     const size_t target = played_->Size() + samples;

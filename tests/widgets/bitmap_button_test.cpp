@@ -31,15 +31,13 @@ void PostRelease(int32_t) {
   CallbackLog().push_back("postRelease " + Look());
 }
 
-// Counts paint events, to tell an immediate repaint from none.
-class PaintCounter : public QObject {
- public:
-  int paints = 0;
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-};
+// Auto-repeat: ticks come from the timer thread but the callback runs on the window thread.
+std::atomic<int> repeats{0};
+std::atomic<bool> offWindowThread{false};
+void Repeat(int32_t) {
+  ++repeats;
+  if (QThread::currentThread() != qApp->thread()) offWindowThread = true;
+}
 
 class ButtonTest : public testing::Test {
  protected:
@@ -53,6 +51,13 @@ class ButtonTest : public testing::Test {
     QPixmap looks[2] = {Solid(20, 20, kRed), Solid(20, 20, kGreen)};
     gkButton_SetGraphics(button, looks, 2);
     current = button;
+  }
+  // A push button whose press callback repeats every interval ms, pressed.
+  void PressRepeating(int id, int interval) {
+    repeats = 0;
+    gkButton_SetBehavior(button, id, kGkButtonPush, Repeat, nullptr);
+    gkButton_SetScrollInterval(button, interval);
+    Press(button);
   }
   void Configure(int behavior) {
     gkButton_SetBehavior(button, 1007, behavior, PostPress, PostRelease);
@@ -146,20 +151,9 @@ TEST_F(ButtonTest, UpSlotWithOwnPositionCutShowsTheBackgroundBeneath) {
   EXPECT_EQ(shot.pixelColor(19, 19), kGreen);
 }
 
-// Auto-repeat: ticks come from the timer thread but the callback runs on the window thread.
-std::atomic<int> repeats{0};
-std::atomic<bool> offWindowThread{false};
-void Repeat(int32_t) {
-  ++repeats;
-  if (QThread::currentThread() != qApp->thread()) offWindowThread = true;
-}
-
 TEST_F(ButtonTest, AutoRepeatCallsThePressCallbackOnTheWindowThreadUntilRelease) {
-  repeats = 0;
   offWindowThread = false;
-  gkButton_SetBehavior(button, 1014, kGkButtonPush, Repeat, nullptr);
-  gkButton_SetScrollInterval(button, 10);
-  Press(button);
+  PressRepeating(1014, 10);
   EXPECT_EQ(repeats.load(), 1);
   EXPECT_TRUE(gkButton_IsRepeating(button));
   QTRY_VERIFY_WITH_TIMEOUT(repeats.load() >= 4, 5000);
@@ -172,20 +166,14 @@ TEST_F(ButtonTest, AutoRepeatCallsThePressCallbackOnTheWindowThreadUntilRelease)
 }
 
 TEST_F(ButtonTest, ReleaseOutsideStopsTheRepeat) {
-  repeats = 0;
-  gkButton_SetBehavior(button, 1014, kGkButtonPush, Repeat, nullptr);
-  gkButton_SetScrollInterval(button, 10);
-  Press(button);
+  PressRepeating(1014, 10);
   Release(button, QPoint(40, 40));
   EXPECT_FALSE(gkButton_IsRepeating(button));
   EXPECT_EQ(gkButton_GetState(button), 0);
 }
 
 TEST_F(ButtonTest, DestroyingARepeatingButtonStopsItsTimerFirst) {
-  repeats = 0;
-  gkButton_SetBehavior(button, 1013, kGkButtonPush, Repeat, nullptr);
-  gkButton_SetScrollInterval(button, 5);
-  Press(button);
+  PressRepeating(1013, 5);
   QTRY_VERIFY_WITH_TIMEOUT(repeats.load() >= 2, 5000);
   delete button;
   button = nullptr;
@@ -195,10 +183,7 @@ TEST_F(ButtonTest, DestroyingARepeatingButtonStopsItsTimerFirst) {
 }
 
 TEST_F(ButtonTest, ResizeStopsTheRepeatItWouldOtherwiseLoseTrackOf) {
-  repeats = 0;
-  gkButton_SetBehavior(button, 1014, kGkButtonPush, Repeat, nullptr);
-  gkButton_SetScrollInterval(button, 5);
-  Press(button);
+  PressRepeating(1014, 5);
   button->resize(22, 20);
   EXPECT_FALSE(gkButton_IsRepeating(button));
   const int afterReset = repeats.load();

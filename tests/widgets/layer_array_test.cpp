@@ -25,6 +25,7 @@ class LayerTest : public testing::Test {
     layer->setGeometry(10, 10, 20, 80);
     host.ShowActive();
     gkBitmapLayer_SetBehavior(layer, 1166, OnIndex, 0);
+    gkBitmapLayer_SetGraphics(layer, two, 2);
   }
   Host host{kMagenta};
   QWidget* layer = nullptr;
@@ -32,7 +33,6 @@ class LayerTest : public testing::Test {
 };
 
 TEST_F(LayerTest, ClicksCycleThroughTheGraphicsAndReportEachIndex) {
-  gkBitmapLayer_SetGraphics(layer, two, 2);
   Click(layer);
   Click(layer);
   Click(layer);
@@ -43,7 +43,6 @@ TEST_F(LayerTest, ClicksCycleThroughTheGraphicsAndReportEachIndex) {
 }
 
 TEST_F(LayerTest, BandsPickTheIndexUnderThePointer) {
-  gkBitmapLayer_SetGraphics(layer, two, 2);
   gkBitmapLayer_SetVerticalSegmentation(layer, 2);
   Click(layer, QPoint(5, 50));
   Click(layer, QPoint(5, 10));
@@ -65,7 +64,6 @@ TEST_F(LayerTest, MoreBandsThanPixelRowsIgnoresTheClick) {
 }
 
 TEST_F(LayerTest, SetIndexRequestRepaintsWithoutCallbackAndEmptySlotsShowThrough) {
-  gkBitmapLayer_SetGraphics(layer, two, 2);
   gkBitmapLayer_SetIndex(layer, 1);
   EXPECT_EQ(PixelOf(layer, 5, 5), kGreen);
   EXPECT_TRUE(Indices().empty());

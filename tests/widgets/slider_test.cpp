@@ -39,7 +39,6 @@ class SliderTest : public testing::Test {
 };
 
 TEST_F(SliderTest, HorizontalMapsValuesToCapPixelsAndBack) {
-  Horizontal();
   gkSlider_SetValue(slider, 50);
   EXPECT_EQ(gkSlider_GetCapPosition(slider), 140);
   EXPECT_FLOAT_EQ(gkSlider_GetValue(slider), 50);
@@ -75,7 +74,6 @@ TEST_F(SliderTest, VerticalPutsTheMaximumAtTheTop) {
 }
 
 TEST_F(SliderTest, PressBeforeOrBeyondTheCapJumpsByAQuarterOfTheCap) {
-  Horizontal();
   gkSlider_SetValue(slider, 50);  // cap 140..160
   Press(slider, QPoint(110, 10));
   EXPECT_EQ(gkSlider_GetCapPosition(slider), 105);
@@ -89,7 +87,6 @@ TEST_F(SliderTest, PressBeforeOrBeyondTheCapJumpsByAQuarterOfTheCap) {
 }
 
 TEST_F(SliderTest, DragHoldsTheCapWhereItWasGrabbedAndStopsAtTheEnds) {
-  Horizontal();
   gkSlider_SetValue(slider, 50);  // cap 140..160
   Press(slider, QPoint(145, 10));
   EXPECT_EQ(gkSlider_GetCapPosition(slider), 140);
@@ -108,7 +105,6 @@ TEST_F(SliderTest, DragHoldsTheCapWhereItWasGrabbedAndStopsAtTheEnds) {
 }
 
 TEST_F(SliderTest, PressOnACapMovedBySetValueGrabsIt) {
-  Horizontal();
   Press(slider, QPoint(5, 10));  // records the cap's extent at 0..20
   Release(slider, QPoint(5, 10));
   gkSlider_SetValue(slider, 50);  // the player moves the cap to 140
@@ -117,7 +113,6 @@ TEST_F(SliderTest, PressOnACapMovedBySetValueGrabsIt) {
 }
 
 TEST_F(SliderTest, StepsClampAndCallTheReleaseCallback) {
-  Horizontal();
   gkSlider_SetIncrementPercentage(slider, 10);
   gkSlider_SetValue(slider, 95);
   gkSlider_IncrementValue(slider);
@@ -157,7 +152,6 @@ TEST_F(SliderTest, LinkedArrayRidesAsTheCap) {
   const int indices[3] = {0, -1, 1};
   gkBitmapArray_SetAllIndices(display, indices, 3);
 
-  Horizontal();
   gkSlider_SetCapWindow(slider, display);
   gkSlider_SetCapOffset(slider, 0, -1);
   slider->grab();  // the first paint measures the array

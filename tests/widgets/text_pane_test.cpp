@@ -16,15 +16,6 @@ QString Lines(int count, int width = 10) {
   return text;
 }
 
-class PaintCounter : public QObject {
- public:
-  int paints = 0;
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-};
-
 class TextTest : public testing::Test {
  protected:
   void SetUp() override {

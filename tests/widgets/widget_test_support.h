@@ -62,6 +62,16 @@ inline QColor PixelOf(QWidget* widget, int x, int y) {
   return widget->grab().toImage().pixelColor(x, y);
 }
 
+// Counts paint events, to tell an immediate repaint from none.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
 // Left-button click helpers that keep the press and release apart.
 inline void Press(QWidget* w, QPoint at = QPoint(5, 5), Qt::MouseButton b = Qt::LeftButton) {
   QTest::mousePress(w, b, Qt::NoModifier, at);
