@@ -5,9 +5,9 @@
 #include <QTimer>
 #include <cstdlib>
 
-#include "app/diagnostics.h"
 #include "app/processor_log.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/cpu/processor.h"
 
 void IdentifyProcessor() {
@@ -14,4 +14,6 @@ void IdentifyProcessor() {
   LogPrintf("%s\n", host);
 }
 
-bool IsWindowsNT() { return true; }
+bool IsWindowsNT() {
+  return true;
+}

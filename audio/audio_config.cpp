@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/diagnostics.h"
 #include "audio/wavefile.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/audio/alsa_audio.h"
 #include "platform/settings/registry.h"
 

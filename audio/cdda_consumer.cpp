@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/diagnostics.h"
 #include "audio/cdda_ring.h"
 #include "audio/sound_block.h"
+#include "diagnostics/diagnostics.h"
 #include "dsp/kernels.h"
 
 CddaRingState cddaRing;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/settings/registry.h"
 
 MixerState mixerState;

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/diagnostics.h"
 #include "audio/karaoke_stage.h"
+#include "diagnostics/diagnostics.h"
 #include "dsp/karaoke.h"
 #include "dsp/kernels.h"
 

@@ -5,11 +5,11 @@
 #include <memory>
 #include <string>
 
-#include "app/diagnostics.h"
 #include "audio/audio_config.h"
 #include "audio/mixer.h"
 #include "audio/sound_block.h"
 #include "audio/streaming.h"
+#include "diagnostics/diagnostics.h"
 
 namespace {
 

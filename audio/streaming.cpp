@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/diagnostics.h"
 #include "audio/sound_block.h"
+#include "diagnostics/diagnostics.h"
 
 SoundDeviceState soundDevices;
 

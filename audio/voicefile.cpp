@@ -7,11 +7,10 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/diagnostics.h"
 #include "audio/sound_block.h"
 #include "audio/streaming.h"
-#include "cdinfo/settings.h"
-#include "cdinfo/titles.h"
+#include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 
 VoiceDisc voiceDisc;
 
@@ -50,8 +49,9 @@ std::string VoiceFileName(const VoiceDisc& cdInfo, int track) {
   std::string album;
   std::string title;
   if (cdInfo.titles) {
-    album = cdInfo.titles->albumTitle;
-    if (track >= 0 && track < kMaxTitleTracks) title = cdInfo.titles->tracks[track].title;
+    VoiceTitles titles = cdInfo.titles(track);
+    album = std::move(titles.album);
+    title = std::move(titles.track);
   }
   if (album.empty()) album = "Unknown CD";
   if (title.empty()) title = "Unknown Song";

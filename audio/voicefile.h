@@ -13,12 +13,18 @@
 
 #include "audio/wavefile.h"
 
-struct CdTitles;
+// The album title and the title of a track (0-based) of the disc in the player; empty texts
+// where there are none.
+struct VoiceTitles {
+  std::string album;
+  std::string track;
+};
+using VoiceTitleSource = std::function<VoiceTitles(int track)>;
 
 // The disc in the player, as the voice files need it. The CD player keeps it current; every
 // voice file operation runs on the window thread.
 struct VoiceDisc {
-  const CdTitles* titles = nullptr;  // album and track titles; null when there are none
+  VoiceTitleSource titles;  // null when there are no titles
   uint32_t discId = 0;
   int32_t currentTrack = 0;  // 0-based
 };

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 namespace {
 

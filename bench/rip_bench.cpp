@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "app/diagnostics.h"
 #include "cd/aspi_drives.h"
 #include "cd/cd_reader.h"
 #include "cd/player.h"
 #include "cd/ripper.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/cd/host_layer.h"
+#include "settings/settings.h"
 
 extern char** environ;
 

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/diagnostics.h"
 #include "cd/disk_space.h"
 #include "cd/player.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/sync/event.h"
+#include "settings/settings.h"
 
 CdDriveState cdDrives;
 

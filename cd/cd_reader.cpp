@@ -8,7 +8,6 @@
 #include <cstring>
 #include <thread>
 
-#include "app/diagnostics.h"
 #include "audio/cdda_ring.h"
 #include "audio/sound_block.h"
 #include "cd/aspi_drives.h"
@@ -17,7 +16,8 @@
 #include "cd/player_internal.h"
 #include "cd/read_commands.h"
 #include "cd/ripper.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 
 CdReaderState cdReader;
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <mutex>
 
-#include "app/diagnostics.h"
 #include "audio/cdda_ring.h"
 #include "audio/sound_block.h"
 #include "audio/sound_init.h"
@@ -14,7 +13,8 @@
 #include "cd/cd_reader.h"
 #include "cd/player.h"
 #include "cd/player_internal.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/diagnostics.h"
 #include "cdinfo/info_file.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/cd/host_layer.h"
+#include "settings/settings.h"
 
 namespace fs = std::filesystem;
 

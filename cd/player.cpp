@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <numeric>
 
-#include "app/diagnostics.h"
 #include "cd/cdda_manager.h"
 #include "cd/player_internal.h"
 #include "cdinfo/info_file.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 
 PlayerState player;
 

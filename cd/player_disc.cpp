@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/diagnostics.h"
 #include "cd/aspi_drives.h"
 #include "cd/player.h"
 #include "cd/player_internal.h"
 #include "cd/read_commands.h"
+#include "diagnostics/diagnostics.h"
 
 using namespace cdplayer;
 

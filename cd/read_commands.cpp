@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/diagnostics.h"
 #include "cd/aspi_drives.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/sync/event.h"
 
 namespace {

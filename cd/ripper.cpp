@@ -12,14 +12,14 @@
 #include <filesystem>
 #include <mutex>
 
-#include "app/diagnostics.h"
 #include "audio/cdda_ring.h"
 #include "cd/aspi_drives.h"
 #include "cd/cd_reader.h"
 #include "cd/disk_space.h"
 #include "cdinfo/info_file.h"
-#include "cdinfo/settings.h"
 #include "cdinfo/text_util.h"
+#include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 
 namespace {
 

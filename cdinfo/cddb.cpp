@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <mutex>
 
-#include "app/diagnostics.h"
 #include "cdinfo/disc_id.h"
 #include "cdinfo/http_client.h"
 #include "cdinfo/info_file.h"
 #include "cdinfo/text_util.h"
+#include "diagnostics/diagnostics.h"
 
 CddbState cddbState;
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cdinfo/settings.h"
+#include "settings/settings.h"
 
 inline constexpr const char* kCddbClientName = "SornKaraoke";
 inline constexpr const char* kCddbClientVersion = "1.0";

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 HttpState httpState;
 

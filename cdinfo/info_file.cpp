@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/diagnostics.h"
 #include "cdinfo/cddb_entry.h"
-#include "cdinfo/settings.h"
 #include "cdinfo/text_util.h"
+#include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 
 CdTitles cdTitles;
 CdInfoState cdInfo;

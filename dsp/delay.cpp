@@ -4,7 +4,7 @@
 #include <climits>
 #include <cmath>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 namespace {
 

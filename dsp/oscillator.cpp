@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "dsp/kernels.h"
 
 namespace {

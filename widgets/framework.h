@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 class QCoreApplication;
 class QPainter;

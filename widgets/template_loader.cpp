@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QWidget>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "widgets/framework.h"
 
 QWidget* GkTemplateLoader::createWidget(const QString& className, QWidget* parent,

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/audio/wave_stream.h"
 
 namespace {

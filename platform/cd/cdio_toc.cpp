@@ -5,7 +5,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/cd/cd_device.h"
 
 namespace {

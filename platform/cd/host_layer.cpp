@@ -5,7 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/cd/cdio_toc.h"
 #include "platform/cd/image_drive.h"
 #include "platform/cd/libcdio_drive.h"

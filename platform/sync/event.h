@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "app/diagnostics.h"  // WaitResult values
+#include "diagnostics/diagnostics.h"  // WaitResult values
 
 inline constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 

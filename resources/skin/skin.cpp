@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QGuiApplication>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 void InitSkinResources() {
   Q_INIT_RESOURCE(skin);

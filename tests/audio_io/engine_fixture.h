@@ -11,11 +11,11 @@
 #include <string>
 #include <thread>
 
-#include "app/diagnostics.h"
 #include "audio/mixer.h"
 #include "audio/sound_block.h"
 #include "audio/sound_init.h"
 #include "audio/streaming.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/audio/sim_audio.h"
 #include "tests/audio_io/audio_test_util.h"
 #include "tests/support/trace_capture.h"

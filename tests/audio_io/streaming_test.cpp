@@ -5,7 +5,7 @@
 
 #include "audio/audio_config.h"
 #include "audio/voicefile.h"
-#include "cdinfo/settings.h"
+#include "settings/settings.h"
 #include "tests/audio_io/engine_fixture.h"
 
 using namespace testutil;

@@ -3,9 +3,9 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <vector>
 
-#include "cdinfo/settings.h"
-#include "cdinfo/titles.h"
+#include "settings/settings.h"
 #include "tests/audio_io/engine_fixture.h"
 
 using namespace testutil;
@@ -16,8 +16,11 @@ class VoiceFileTest : public EngineTest {
  protected:
   VoiceFileTest() {
     settings.databasePath = dir_.Path() + "/";
-    titles_ = std::make_unique<CdTitles>();
-    voiceDisc = VoiceDisc{titles_.get(), 0x0a0b0c0du, 2};
+    voiceDisc =
+        VoiceDisc{[this](int track) {
+                    return VoiceTitles{album_, track < int(tracks_.size()) ? tracks_[track] : ""};
+                  },
+                  0x0a0b0c0du, 2};
     DefaultSoundBlock();
   }
   ~VoiceFileTest() override {
@@ -31,7 +34,8 @@ class VoiceFileTest : public EngineTest {
   }
   std::string Folder() const { return dir_.Path() + "/"; }
 
-  std::unique_ptr<CdTitles> titles_;
+  std::string album_;
+  std::vector<std::string> tracks_ = std::vector<std::string>(4);
 };
 
 }  // namespace
@@ -39,8 +43,8 @@ class VoiceFileTest : public EngineTest {
 TEST_F(VoiceFileTest, TheNameComesFromTheDiscAndSongTitles) {
   VoiceDisc none{nullptr, 0x0a0b0c0du, 2};
   EXPECT_EQ(VoiceFileName(none, 2), Folder() + "Unknown CD Song3 Unknown Song 0a0b0c0d.wav");
-  titles_->albumTitle = "Greatest Hits";
-  titles_->tracks[0].title = "Opening Number";
+  album_ = "Greatest Hits";
+  tracks_[0] = "Opening Number";
   EXPECT_EQ(VoiceFileName(voiceDisc, 0),
             Folder() + "Greatest Hits Song1 Opening Number 0a0b0c0d.wav");
   EXPECT_EQ(VoiceFileName(voiceDisc, 1),
@@ -56,8 +60,8 @@ TEST_F(VoiceFileTest, TitlesCannotReachIntoOtherFoldersAndSafeTitlesStayAsTheyAr
   for (const char* safe : {"...", "Don't Stop: Live", "Café 1999", ".hidden", "a..b", ""})
     EXPECT_EQ(SafeFileNamePart(safe), safe);
 
-  titles_->albumTitle = "../../outside";
-  titles_->tracks[2].title = std::string("Side A/\0B", 9);
+  album_ = "../../outside";
+  tracks_[2] = std::string("Side A/\0B", 9);
   std::string name;
   ASSERT_EQ(SetUpWaveOutFile(&soundBlock.voiceOutFile, voiceDisc, 2, &name), 1);
   EXPECT_EQ(name, Folder() + ".._.._outside Song3 Side A__B 0a0b0c0d.wav");
@@ -89,8 +93,8 @@ TEST_F(VoiceFileTest, RecordingFilesAre22050HzMonoAndReplaceTheOldOne) {
 }
 
 TEST_F(VoiceFileTest, NamesThePlatformRefusesLeaveTheFlagsDown) {
-  titles_->albumTitle = std::string(199, 'A');
-  titles_->tracks[2].title = std::string(199, 'T');  // the whole name is longer than a name can be
+  album_ = std::string(199, 'A');
+  tracks_[2] = std::string(199, 'T');  // the whole name is longer than a name can be
   int updates = -1;
   SetVoicePlayButtonUpdate([&](void*, int available) { updates = available; });
   TraceCapture trace;

@@ -6,12 +6,12 @@
 
 #include <cstdlib>
 
-#include "app/diagnostics.h"
 #include "cd/player.h"
 #include "cd/read_commands.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/cd/image_drive.h"
 #include "platform/cd/libcdio_drive.h"
+#include "settings/settings.h"
 #include "tests/cd/disc_image.h"
 #include "tests/support/cd_test_support.h"
 #include "tests/support/trace_capture.h"

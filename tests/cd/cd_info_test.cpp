@@ -6,10 +6,10 @@
 #include <map>
 #include <string>
 
-#include "app/diagnostics.h"
 #include "cd/aspi_drives.h"
 #include "cd/player.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 #include "tests/cd/disc_image.h"
 #include "tests/support/cd_test_support.h"
 

@@ -10,14 +10,14 @@
 #include <functional>
 #include <thread>
 
-#include "app/diagnostics.h"
 #include "audio/cdda_ring.h"
 #include "audio/sound_block.h"
 #include "cd/aspi_drives.h"
 #include "cd/cdda_manager.h"
 #include "cd/player.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/cd/image_drive.h"
+#include "settings/settings.h"
 #include "tests/cd/disc_image.h"
 #include "tests/cd/ring_test_support.h"
 #include "tests/support/cd_test_support.h"

@@ -9,11 +9,11 @@
 
 #include <fstream>
 
-#include "app/diagnostics.h"
 #include "cd/demo_disc.h"
 #include "cdinfo/disc_id.h"
 #include "cdinfo/info_file.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 #include "tests/cd/disc_image.h"
 #include "tests/support/cd_test_support.h"
 

@@ -8,12 +8,12 @@
 #include <map>
 #include <set>
 
-#include "app/diagnostics.h"
 #include "cd/aspi_drives.h"
 #include "cd/cdda_manager.h"
 #include "cdinfo/info_file.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/cd/image_drive.h"
+#include "settings/settings.h"
 #include "tests/cd/disc_image.h"
 #include "tests/support/cd_test_support.h"
 #include "tests/support/trace_capture.h"

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "app/diagnostics.h"
 #include "cdinfo/info_file.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 
 namespace fs = std::filesystem;
 

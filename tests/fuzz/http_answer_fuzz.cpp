@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/diagnostics.h"
 #include "cdinfo/cddb.h"
 #include "cdinfo/http_client.h"
+#include "diagnostics/diagnostics.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool quiet = (SetTraceSink([](const std::string&) {}), true);

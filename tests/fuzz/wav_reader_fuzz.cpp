@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/diagnostics.h"
 #include "audio/wavefile.h"
+#include "diagnostics/diagnostics.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool quiet = [] {

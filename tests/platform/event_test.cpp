@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 TEST(Event, AutoResetReleasesOneWaitThenClears) {
   Event event(Event::Reset::kAuto, true);

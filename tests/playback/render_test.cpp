@@ -7,10 +7,10 @@
 #include <cmath>
 #include <filesystem>
 
-#include "app/diagnostics.h"
 #include "audio/sample_format.h"
 #include "audio/sound_block.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 #include "tests/cd/disc_image.h"
 #include "tests/playback/playback_support.h"
 #include "tests/support/cd_test_support.h"

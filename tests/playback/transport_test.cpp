@@ -12,7 +12,6 @@
 #include <mutex>
 #include <thread>
 
-#include "app/diagnostics.h"
 #include "audio/sound_block.h"
 #include "audio/sound_init.h"
 #include "audio/streaming.h"
@@ -20,9 +19,10 @@
 #include "cd/cd_reader.h"
 #include "cd/cdda_manager.h"
 #include "cd/player.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/audio/sim_audio.h"
 #include "platform/cd/host_layer.h"
+#include "settings/settings.h"
 #include "tests/cd/disc_image.h"
 #include "tests/playback/playback_support.h"
 #include "tests/support/cd_test_support.h"

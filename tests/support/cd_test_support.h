@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/diagnostics.h"
-#include "cdinfo/settings.h"
+#include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 
 // Points the CD information folder and the log at a fresh "cd" folder inside a test's scratch
 // directory, with every other setting at its default.

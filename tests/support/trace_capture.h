@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 class TraceCapture {
  public:

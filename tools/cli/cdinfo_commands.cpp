@@ -8,8 +8,8 @@
 
 #include "cdinfo/cddb.h"
 #include "cdinfo/info_file.h"
-#include "cdinfo/settings.h"
 #include "platform/cd/image_drive.h"
+#include "settings/settings.h"
 
 namespace {
 

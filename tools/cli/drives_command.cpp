@@ -4,7 +4,7 @@
 
 #include "cd/aspi_drives.h"
 #include "cd/player.h"
-#include "cdinfo/settings.h"
+#include "settings/settings.h"
 
 namespace {
 

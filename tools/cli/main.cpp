@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "cdinfo/settings.h"
 #include "platform/cpu/processor.h"
+#include "settings/settings.h"
 #include "tools/cli/cdinfo_commands.h"
 #include "tools/cli/drives_command.h"
 #include "tools/cli/play_commands.h"

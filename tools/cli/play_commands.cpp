@@ -12,8 +12,8 @@
 #include "cd/player.h"
 #include "cd/ripper.h"
 #include "cdinfo/info_file.h"
-#include "cdinfo/settings.h"
 #include "platform/cd/host_layer.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -20,9 +20,9 @@
 #include "cd/cdda_manager.h"
 #include "cd/player.h"
 #include "cdinfo/info_file.h"
-#include "cdinfo/settings.h"
 #include "dsp/voicefx.h"
 #include "platform/audio/sim_audio.h"
+#include "settings/settings.h"
 #include "tools/cli/play_commands.h"
 
 namespace fs = std::filesystem;
@@ -207,8 +207,12 @@ int CommandRender(const std::vector<std::string>& args, std::string* out, std::s
     *err += "sorn-karaoke-cli render: no scratch folder for the voice files\n";
     return 1;
   }
-  voiceDisc = VoiceDisc{
-      &cdTitles, static_cast<uint32_t>(std::strtoul(CurrentDiscId().c_str(), nullptr, 16)), track};
+  voiceDisc =
+      VoiceDisc{[](int t) {
+                  return VoiceTitles{cdTitles.albumTitle,
+                                     t >= 0 && t < kMaxTitleTracks ? cdTitles.tracks[t].title : ""};
+                },
+                static_cast<uint32_t>(std::strtoul(CurrentDiscId().c_str(), nullptr, 16)), track};
   std::error_code fileError;
   if (!a.playback.empty())
     fs::copy_file(a.playback, VoiceFileName(voiceDisc, track), fs::copy_options::overwrite_existing,

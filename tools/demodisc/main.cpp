@@ -20,9 +20,9 @@
 
 #include "cdinfo/disc_id.h"
 #include "cdinfo/info_file.h"
-#include "cdinfo/settings.h"
 #include "cdinfo/text_util.h"
 #include "platform/cd/image_drive.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -43,7 +43,9 @@ struct Stereo {
   }
 };
 
-double MidiToHz(int note) { return 440.0 * std::pow(2.0, (note - 69) / 12.0); }
+double MidiToHz(int note) {
+  return 440.0 * std::pow(2.0, (note - 69) / 12.0);
+}
 
 // Deterministic pseudo-random numbers (the image is the same on every build).
 struct Random {
@@ -55,12 +57,12 @@ struct Random {
 };
 
 struct Song {
-  int tempo;                  // beats per minute
-  double seconds;             // length
-  int key;                    // MIDI note of the tonic (bass octave)
-  std::vector<int> chords;    // scale-degree roots in semitones above key, one per bar
-  std::vector<int> melody;    // semitones above key + 24 per eighth note, -1 rest
-  float vocalPan;             // 0: centre
+  int tempo;                // beats per minute
+  double seconds;           // length
+  int key;                  // MIDI note of the tonic (bass octave)
+  std::vector<int> chords;  // scale-degree roots in semitones above key, one per bar
+  std::vector<int> melody;  // semitones above key + 24 per eighth note, -1 rest
+  float vocalPan;           // 0: centre
 };
 
 // A sung note: fundamental with a few harmonics, vibrato and a soft attack.
@@ -102,7 +104,8 @@ void Piano(Stereo& out, size_t start, const std::vector<double>& hz, double seco
     const double t = static_cast<double>(n) / kRate;
     const double env = std::exp(-t * 2.2) * std::min(1.0, t / 0.005);
     double v = 0.0;
-    for (double f : hz) v += std::sin(2 * kPi * f * t) + 0.3 * std::sin(4 * kPi * f * t) * std::exp(-t * 6);
+    for (double f : hz)
+      v += std::sin(2 * kPi * f * t) + 0.3 * std::sin(4 * kPi * f * t) * std::exp(-t * 6);
     v *= 1.0 + 0.15 * std::sin(2 * kPi * 4.0 * t);
     out.Add(start + n, static_cast<float>(gain * env * v), pan);
   }
@@ -112,8 +115,8 @@ void Bass(Stereo& out, size_t start, double hz, double seconds) {
   const size_t length = static_cast<size_t>(seconds * kRate);
   for (size_t n = 0; n < length; ++n) {
     const double t = static_cast<double>(n) / kRate;
-    const double env = std::min(1.0, t / 0.01) * std::exp(-t * 1.5) *
-                       std::min(1.0, (length - n) / (0.02 * kRate));
+    const double env =
+        std::min(1.0, t / 0.01) * std::exp(-t * 1.5) * std::min(1.0, (length - n) / (0.02 * kRate));
     const double v = std::sin(2 * kPi * hz * t) + 0.35 * std::sin(4 * kPi * hz * t);
     out.Add(start + n, static_cast<float>(5200.0 * env * v), 0.0f);
   }
@@ -159,11 +162,13 @@ Stereo Render(const Song& song, uint32_t seed) {
     // Bass on beats 1 and 3, a passing fifth on beat 4.
     Bass(out, barStart, MidiToHz(song.key + root), beat * 1.9);
     Bass(out, barStart + 2 * beatFrames, MidiToHz(song.key + root), beat * 1.4);
-    Bass(out, barStart + 3 * beatFrames + beatFrames / 2, MidiToHz(song.key + root + 7), beat * 0.45);
+    Bass(out, barStart + 3 * beatFrames + beatFrames / 2, MidiToHz(song.key + root + 7),
+         beat * 0.45);
     // Guitar arpeggio on eighth notes, left.
     for (int e = 0; e < 8; ++e) {
       const int note = song.key + 24 + root + triad[e % 3] + (e >= 4 ? 12 : 0);
-      Pluck(out, barStart + e * beatFrames / 2, MidiToHz(note), beat * 1.5, 2600.0f, -0.85f, random);
+      Pluck(out, barStart + e * beatFrames / 2, MidiToHz(note), beat * 1.5, 2600.0f, -0.85f,
+            random);
     }
     // Piano chord on beats 1 and 3, right.
     std::vector<double> chord;
@@ -210,7 +215,8 @@ void AppendPcm(const Stereo& song, std::vector<uint8_t>& bin) {
   const float scale = peak > 29000.0f ? 29000.0f / peak : 1.0f;
   for (size_t n = 0; n < frames; ++n) {
     for (int c = 0; c < 2; ++c) {
-      float v = n < song.Frames() ? (c ? song.right[n] : song.left[n]) * scale : (n & 1 ? 1.0f : -1.0f);
+      float v =
+          n < song.Frames() ? (c ? song.right[n] : song.left[n]) * scale : (n & 1 ? 1.0f : -1.0f);
       long s = std::lround(v);
       s = std::max(-32767L, std::min(32767L, s));
       const auto sample = static_cast<uint16_t>(static_cast<int16_t>(s));
@@ -289,7 +295,8 @@ bool WriteInfoFile(const std::string& folder, const std::string& cuePath) {
 
 std::string Msf(size_t frames) {  // CD frames (1/75 s) as mm:ss:ff
   char text[40];
-  std::snprintf(text, sizeof text, "%02zu:%02zu:%02zu", frames / 4500, frames / 75 % 60, frames % 75);
+  std::snprintf(text, sizeof text, "%02zu:%02zu:%02zu", frames / 4500, frames / 75 % 60,
+                frames % 75);
   return text;
 }
 
@@ -303,16 +310,32 @@ int main(int argc, char** argv) {
   const std::string folder = argv[1];
   // C major pop, A minor ballad, G major shuffle.
   const std::vector<Song> songs = {
-      {112, 24.0, 36, {0, 7, 9, 5}, {4, -1, 7, 9, 7, -1, 4, 2, 0, -1, 2, 4, 2, -1, -1, -1,
-                                     4, -1, 7, 9, 12, -1, 11, 9, 7, -1, 4, 2, 4, -1, -1, -1}, 0.0f},
-      {84, 30.0, 33, {0, 5, 7, 3}, {7, -1, 8, 7, 5, -1, 3, -1, 2, 3, 5, -1, 7, -1, -1, -1,
-                                    10, -1, 8, 7, 5, -1, 7, -1, 3, -1, 2, -1, 0, -1, -1, -1}, 0.0f},
-      {128, 36.0, 31, {0, 5, 0, 7}, {7, 9, 11, -1, 12, 11, 9, 7, 4, -1, 7, -1, 9, -1, -1, -1,
-                                     7, 9, 11, -1, 14, 12, 11, 9, 7, -1, 4, -1, 7, -1, -1, -1}, 0.0f},
+      {112,
+       24.0,
+       36,
+       {0, 7, 9, 5},
+       {4, -1, 7, 9, 7,  -1, 4,  2, 0, -1, 2, 4, 2, -1, -1, -1,
+        4, -1, 7, 9, 12, -1, 11, 9, 7, -1, 4, 2, 4, -1, -1, -1},
+       0.0f},
+      {84,
+       30.0,
+       33,
+       {0, 5, 7, 3},
+       {7,  -1, 8, 7, 5, -1, 3, -1, 2, 3,  5, -1, 7, -1, -1, -1,
+        10, -1, 8, 7, 5, -1, 7, -1, 3, -1, 2, -1, 0, -1, -1, -1},
+       0.0f},
+      {128,
+       36.0,
+       31,
+       {0, 5, 0, 7},
+       {7, 9, 11, -1, 12, 11, 9,  7, 4, -1, 7, -1, 9, -1, -1, -1,
+        7, 9, 11, -1, 14, 12, 11, 9, 7, -1, 4, -1, 7, -1, -1, -1},
+       0.0f},
   };
   std::vector<uint8_t> bin;
-  std::string cue = "REM Sorn Karaoke demo disc\nPERFORMER \"The Sorn Session Band\"\n"
-                    "TITLE \"Sorn Karaoke Demo Disc\"\nFILE \"demo.bin\" BINARY\n";
+  std::string cue =
+      "REM Sorn Karaoke demo disc\nPERFORMER \"The Sorn Session Band\"\n"
+      "TITLE \"Sorn Karaoke Demo Disc\"\nFILE \"demo.bin\" BINARY\n";
   for (size_t i = 0; i < songs.size(); ++i) {
     const size_t startFrame = bin.size() / 2352;
     char line[128];

@@ -6,7 +6,7 @@
 #include <QMenu>
 #include <cmath>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/sync/periodic_timer.h"
 #include "resources/skin/skin.h"
 #include "resources/skin/skin_layout.h"

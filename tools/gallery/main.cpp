@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "resources/skin/skin.h"
 #include "tools/gallery/gallery_panel.h"
 #include "widgets/framework.h"

@@ -1,4 +1,4 @@
-#include "cdinfo/settings.h"
+#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/settings/registry.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/trace_capture.h"
@@ -32,10 +32,13 @@ class SettingsTest : public ScratchFolderTest {
     ScratchFolderTest::TearDown();
   }
   fs::path IniFile() const { return root_ / "config" / "sorn-karaoke.ini"; }
-  std::string DataFolder() const { return (root_ / "data" / "sorn-karaoke" / "CD Data").string() + "/"; }
+  std::string DataFolder() const {
+    return (root_ / "data" / "sorn-karaoke" / "CD Data").string() + "/";
+  }
 
   // Writes values straight into the store, as an earlier run or a user would have.
-  void Store(const char* keyPath, std::initializer_list<std::pair<const char*, const char*>> values) {
+  void Store(const char* keyPath,
+             std::initializer_list<std::pair<const char*, const char*>> values) {
     bool created;
     auto key = RegistryKey::CreateOrOpen(keyPath, &created);
     for (auto& [name, value] : values) key->Write(name, value);
@@ -49,7 +52,6 @@ class SettingsTest : public ScratchFolderTest {
     if (value) *value = v;
     return found;
   }
-
 };
 
 }  // namespace
@@ -161,8 +163,10 @@ TEST_F(SettingsTest, OutOfRangeValuesAreClampedOnLoad) {
                        {"Audio Microphone Level", "nan"},
                        {"CDDB Server", "9"},
                        {"Use Full Screen", "1"}});
-  Store(kServersKey, {{"CDDB Address 1", "one.example"}, {"CDDB Location 1", "First"},
-                      {"CDDB Address 2", "two.example"}, {"CDDB Location 2", "Second"}});
+  Store(kServersKey, {{"CDDB Address 1", "one.example"},
+                      {"CDDB Location 1", "First"},
+                      {"CDDB Address 2", "two.example"},
+                      {"CDDB Location 2", "Second"}});
   LoadSettings();
   EXPECT_EQ(settings.cdMode, 3);  // intro mode
   EXPECT_EQ(settings.repeat, 1);
@@ -184,18 +188,22 @@ TEST_F(SettingsTest, OutOfRangeValuesAreClampedOnLoad) {
 
 TEST_F(SettingsTest, ShortenedServerListDeletesTheSurplusOnSave) {
   Store(kSettingsKey, {{"CD Mode", "1"}});
-  Store(kServersKey, {{"CDDB Address 1", "a"}, {"CDDB Location 1", "A"},
-                      {"CDDB Address 2", "b"}, {"CDDB Location 2", "B"},
-                      {"CDDB Address 3", "c"}, {"CDDB Port 3", "8880"},
-                      {"CDDB Location 3", "C"}, {"CDDB Address 4", "d"},
+  Store(kServersKey, {{"CDDB Address 1", "a"},
+                      {"CDDB Location 1", "A"},
+                      {"CDDB Address 2", "b"},
+                      {"CDDB Location 2", "B"},
+                      {"CDDB Address 3", "c"},
+                      {"CDDB Port 3", "8880"},
+                      {"CDDB Location 3", "C"},
+                      {"CDDB Address 4", "d"},
                       {"CDDB Location 4", "D"}});
   LoadSettings();
   ASSERT_EQ(settings.serverCount, 4);
   settings.serverCount = 2;  // as a sites update that found two servers leaves it
   settings.servers[1] = {"b2", "B2"};
   SaveSettings();
-  for (const char* gone : {"CDDB Address 3", "CDDB Port 3", "CDDB Location 3", "CDDB Address 4",
-                           "CDDB Location 4"})
+  for (const char* gone :
+       {"CDDB Address 3", "CDDB Port 3", "CDDB Location 3", "CDDB Address 4", "CDDB Location 4"})
     EXPECT_FALSE(Stored(kServersKey, gone)) << gone;
 
   settings = Settings{};

@@ -1,4 +1,4 @@
-#include "cdinfo/settings.h"
+#include "settings/settings.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -11,7 +11,7 @@
 #include <memory>
 #include <system_error>
 
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/settings/registry.h"
 
 Settings settings;
@@ -29,7 +29,9 @@ std::string Limit(std::string text, size_t maxChars) {
   return text;
 }
 
-int Clamp(int value, int low, int high) { return std::min(std::max(value, low), high); }
+int Clamp(int value, int low, int high) {
+  return std::min(std::max(value, low), high);
+}
 
 float ClampLevel(float value, float fallback) {
   if (std::isnan(value)) return fallback;
@@ -56,7 +58,9 @@ float ReadLevel(const RegistryKey& key, const char* name, float fallback) {
   return ClampLevel(static_cast<float>(std::atof(value.c_str())), fallback);
 }
 
-std::string IntText(int value) { return std::to_string(value); }
+std::string IntText(int value) {
+  return std::to_string(value);
+}
 
 std::string LevelText(float value) {
   char text[32];
@@ -100,7 +104,8 @@ std::string DefaultDatabasePath() {
 
 void SetDefaultServerList() {
   settings.serverCount = 0;
-  for (const CddbServerEntry& entry : kBuiltInServers) settings.servers[settings.serverCount++] = entry;
+  for (const CddbServerEntry& entry : kBuiltInServers)
+    settings.servers[settings.serverCount++] = entry;
 }
 
 std::string ChosenServerHost() {
@@ -168,7 +173,8 @@ int LoadSettings() {
   }
 
   const RegistryKey& k = *key;
-  settings.databasePath = WithFinalSlash(ReadString(k, "Database Path", DefaultDatabasePath(), 260));
+  settings.databasePath =
+      WithFinalSlash(ReadString(k, "Database Path", DefaultDatabasePath(), 260));
   settings.cddbHost = ReadString(k, "CDDB Host", kPlaceholderHelloHost, 255);
   settings.cddbUser = ReadString(k, "CDDB User", "username", 255);
   settings.cddbServer = ReadInt(k, "CDDB Server", 0, 0, kMaxCddbServers);

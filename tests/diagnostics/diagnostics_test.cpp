@@ -1,4 +1,4 @@
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -113,7 +113,8 @@ TEST(MessageBoxes, WithoutAPresenterTheyAreTracedAndAnswered) {
 TEST(MciErrors, TraceAlwaysAndBoxOnlyWithAnOwner) {
   RecordingPresenter presenter;
   SetMessageBoxPresenter(&presenter);
-  SetMciErrorTextSource([](int code) { return "The device is not ready (" + std::to_string(code) + ")"; });
+  SetMciErrorTextSource(
+      [](int code) { return "The device is not ready (" + std::to_string(code) + ")"; });
   TraceCapture trace;
   ReportMciError(nullptr, 0, "CdTimerHandler", "MCI_STATUS");
   int window = 0;

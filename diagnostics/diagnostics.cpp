@@ -1,4 +1,4 @@
-#include "app/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 #include <cstdio>
 #include <cstring>
@@ -61,7 +61,9 @@ void Emit(const std::string& text) {
 
 }  // namespace
 
-void TraceV(const char* format, va_list args) { Emit(FormatV(format, args)); }
+void TraceV(const char* format, va_list args) {
+  Emit(FormatV(format, args));
+}
 
 void Trace(const char* format, ...) {
   va_list args;
@@ -102,7 +104,9 @@ void WriteToLogFile(const char* text) {
   std::fclose(file);
 }
 
-void WriteToLogFile(const std::string& text) { WriteToLogFile(text.c_str()); }
+void WriteToLogFile(const std::string& text) {
+  WriteToLogFile(text.c_str());
+}
 
 void LogPrintf(const char* format, ...) {
   va_list args;
@@ -186,8 +190,7 @@ std::string MciErrorText(int code) {
 
 void ReportMciError(void* owner, int code, const char* function, const char* command) {
   std::string text = MciErrorText(code);
-  Trace("%s:  mciSendCommand(%s) mciErr=%d failed:'%s'\n\n", function, command, code,
-        text.c_str());
+  Trace("%s:  mciSendCommand(%s) mciErr=%d failed:'%s'\n\n", function, command, code, text.c_str());
   if (owner) {
     ShowMessageBox(owner, "CDROM Drive Error",
                    Format("Error in CDROM drive: driver says:\n%s", text.c_str()),
@@ -213,10 +216,10 @@ const char* WaitResultName(int result) {
 }
 
 const char* ShowCommandName(int command) {
-  static const char* const kNames[] = {
-      "SW_HIDE",     "SW_SHOWNORMAL",      "SW_SHOWMINIMIZED", "SW_SHOWMAXIMIZED",
-      "SW_SHOWNOACTIVATE", "SW_SHOW",      "SW_MINIMIZE",      "SW_SHOWMINNOACTIVE",
-      "SW_SHOWNA",   "SW_RESTORE",         "SW_SHOWDEFAULT"};
+  static const char* const kNames[] = {"SW_HIDE",          "SW_SHOWNORMAL",      "SW_SHOWMINIMIZED",
+                                       "SW_SHOWMAXIMIZED", "SW_SHOWNOACTIVATE",  "SW_SHOW",
+                                       "SW_MINIMIZE",      "SW_SHOWMINNOACTIVE", "SW_SHOWNA",
+                                       "SW_RESTORE",       "SW_SHOWDEFAULT"};
   if (command < 0 || command > 10) return "Bogus";
   return kNames[command];
 }

@@ -101,7 +101,7 @@ enum WaitResult : int {
   kWaitAbandoned = 128,
   kWaitTimeout = 258,
 };
-const char* WaitResultName(int result);   // "Bogus" for unlisted values
+const char* WaitResultName(int result);    // "Bogus" for unlisted values
 const char* ShowCommandName(int command);  // SW_HIDE .. SW_SHOWDEFAULT, else "Bogus"
 
 // ---- Dumps and geometry traces -----------------------------------------------------------
