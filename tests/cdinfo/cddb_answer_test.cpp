@@ -3,7 +3,7 @@
 #include "cdinfo/cddb.h"
 #include "cdinfo/cddb_entry.h"
 #include "cdinfo/disc_id.h"
-#include "tests/cdinfo/test_http_server.h"
+#include "tests/support/test_http_server.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "cdinfo/cddb.h"
 #include "cdinfo/http_client.h"
 #include "tests/cdinfo/cdinfo_fixture.h"
-#include "tests/cdinfo/test_http_server.h"
+#include "tests/support/test_http_server.h"
 #include "tests/support/trace_capture.h"
 
 namespace {

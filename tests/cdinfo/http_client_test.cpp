@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/cdinfo/cdinfo_fixture.h"
-#include "tests/cdinfo/test_http_server.h"
+#include "tests/support/test_http_server.h"
 #include "tests/support/trace_capture.h"
 
 namespace {

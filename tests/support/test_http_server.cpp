@@ -1,4 +1,4 @@
-#include "tests/cdinfo/test_http_server.h"
+#include "tests/support/test_http_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
