@@ -25,5 +25,5 @@ function(sorn_test name)
   target_compile_definitions(${name} PRIVATE SORN_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
                                              SORN_BUILD_DIR="${PROJECT_BINARY_DIR}")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SORN_AUDIO=sim;SORN_CONFIG_DIR=${PROJECT_BINARY_DIR}/test-config")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SORN_AUDIO=sim;SORN_CHECK_WINDOW_THREAD=1;SORN_CONFIG_DIR=${PROJECT_BINARY_DIR}/test-config")
 endfunction()
