@@ -88,6 +88,37 @@ const char* StatusText(RegistryStatus status) {
 
 }  // namespace
 
+const char* MonitoringName(Monitoring monitoring) {
+  switch (monitoring) {
+    case Monitoring::kHardware:
+      return "hardware";
+    case Monitoring::kSoftware:
+      return "software";
+    case Monitoring::kOff:
+      return "off";
+    case Monitoring::kAuto:
+      break;
+  }
+  return "auto";
+}
+
+Monitoring MonitoringOfName(const std::string& name) {
+  for (Monitoring m : {Monitoring::kHardware, Monitoring::kSoftware, Monitoring::kOff})
+    if (name == MonitoringName(m)) return m;
+  return Monitoring::kAuto;
+}
+
+int NearestBlockFrames(int frames) {
+  int best = kBlockFrameChoices[0];
+  for (int choice : kBlockFrameChoices)
+    if (std::abs(choice - frames) < std::abs(best - frames)) best = choice;
+  return best;
+}
+
+int ConfiguredBlockFrames() {
+  return settings.lowLatency ? NearestBlockFrames(settings.blockFrames) : kStandardBlockFrames;
+}
+
 std::string DefaultDatabasePath() {
   std::string base;
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
@@ -142,6 +173,9 @@ void SetFirstRunDefaults() {
   settings.firstCd = 1;
   settings.useFullScreen = 0;
   settings.lyricsHost = kDefaultLyricsHost;
+  settings.monitoring = Monitoring::kAuto;
+  settings.lowLatency = 0;
+  settings.blockFrames = kDefaultLowLatencyBlockFrames;
 
   settings.databasePath = DefaultDatabasePath();
   std::error_code error;
@@ -191,6 +225,10 @@ int LoadSettings() {
   settings.panelDisplay = ReadInt(k, "Panel Display", 0, 0, 1);
   settings.useSplashScreen = ReadInt(k, "Use Splash Screen", 1, 0, 1);
   settings.browser = ReadString(k, "Browser", "none", 260);
+  settings.monitoring = MonitoringOfName(ReadString(k, "Monitoring", "auto", 20));
+  settings.lowLatency = ReadInt(k, "Low Latency", 0, 0, 1);
+  settings.blockFrames = NearestBlockFrames(
+      ReadInt(k, "Block Frames", kDefaultLowLatencyBlockFrames, 0, kStandardBlockFrames * 2));
   key.reset();
 
   bool serversCreated = false;
@@ -247,6 +285,9 @@ void SaveSettings() {
   key->Write("Panel Display", IntText(settings.panelDisplay));
   key->Write("Use Splash Screen", IntText(settings.useSplashScreen));
   key->Write("Browser", settings.browser);
+  key->Write("Monitoring", MonitoringName(settings.monitoring));
+  key->Write("Low Latency", IntText(Clamp(settings.lowLatency, 0, 1)));
+  key->Write("Block Frames", IntText(NearestBlockFrames(settings.blockFrames)));
   key->Flush();
   key.reset();
 

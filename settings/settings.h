@@ -11,29 +11,47 @@ inline constexpr size_t kServerTextMax = 50;  // characters kept per server-list
 inline constexpr const char* kPlaceholderHelloHost = "localhost";
 inline constexpr const char* kDefaultLyricsHost = "lyrics.example.org";
 
+// How the singer hears the dry voice ("Monitoring"): through the sound card's own microphone
+// path in the playback mix (hardware), mixed in by the engine (software), not at all (off), or
+// software when the card has no such path (auto, the default).
+enum class Monitoring { kAuto, kHardware, kSoftware, kOff };
+const char* MonitoringName(Monitoring monitoring);  // "auto", "hardware", "software", "off"
+// The mode of a stored name; an unknown name gives auto.
+Monitoring MonitoringOfName(const std::string& name);
+
+// Device block sizes the low-latency mode offers ("Block Frames"); 4096 is the standard block.
+inline constexpr int kBlockFrameChoices[] = {256, 512, 1024, 4096};
+inline constexpr int kStandardBlockFrames = 4096;
+inline constexpr int kDefaultLowLatencyBlockFrames = 256;
+// The allowed block size nearest to a value.
+int NearestBlockFrames(int frames);
+
 struct CddbServerEntry {
   std::string address;   // host name
   std::string location;  // e.g. "Carmel, IN USA"
 };
 
 struct Settings {
-  std::string databasePath;           // "Database Path": CD information folder, ends in "/"
-  std::string cddbHost;               // "CDDB Host": hello host name
-  std::string cddbUser;               // "CDDB User": hello user name
-  int cddbServer = 0;                 // "CDDB Server": index into servers, 0..serverCount
-  int cdMode = 1;                     // "CD Mode" 0..3
-  int repeat = 0;                     // "Repeat" 0..1
-  int jitterBuffer = 0;               // "Jitter Buffer" 0..3
-  int selectedDrive = 0;              // "Selected Drive" 0..8
-  int firstCddb = 1;                  // "First cddb" 0..1
-  int firstCd = 1;                    // "First CD" 0..1
-  std::string lyricsHost;             // "Lyrics Add"
-  float audioCdLevel = 7.0f;          // "Audio CD Level" 0..10
-  float audioMicrophoneLevel = 7.0f;  // "Audio Microphone Level" 0..10
-  int useFullScreen = 0;              // "Use Full Screen" 0..1
-  int panelDisplay = 0;               // "Panel Display" 0 microphone, 1 lyrics
-  int useSplashScreen = 1;            // "Use Splash Screen" 0..1
-  std::string browser = "none";       // "Browser": path of the web browser, or "none"
+  std::string databasePath;                   // "Database Path": CD information folder, ends in "/"
+  std::string cddbHost;                       // "CDDB Host": hello host name
+  std::string cddbUser;                       // "CDDB User": hello user name
+  int cddbServer = 0;                         // "CDDB Server": index into servers, 0..serverCount
+  int cdMode = 1;                             // "CD Mode" 0..3
+  int repeat = 0;                             // "Repeat" 0..1
+  int jitterBuffer = 0;                       // "Jitter Buffer" 0..3
+  int selectedDrive = 0;                      // "Selected Drive" 0..8
+  int firstCddb = 1;                          // "First cddb" 0..1
+  int firstCd = 1;                            // "First CD" 0..1
+  std::string lyricsHost;                     // "Lyrics Add"
+  float audioCdLevel = 7.0f;                  // "Audio CD Level" 0..10
+  float audioMicrophoneLevel = 7.0f;          // "Audio Microphone Level" 0..10
+  int useFullScreen = 0;                      // "Use Full Screen" 0..1
+  int panelDisplay = 0;                       // "Panel Display" 0 microphone, 1 lyrics
+  int useSplashScreen = 1;                    // "Use Splash Screen" 0..1
+  std::string browser = "none";               // "Browser": path of the web browser, or "none"
+  Monitoring monitoring = Monitoring::kAuto;  // "Monitoring"
+  int lowLatency = 0;                         // "Low Latency" 0..1
+  int blockFrames = kDefaultLowLatencyBlockFrames;  // "Block Frames" 256, 512, 1024, 4096
 
   CddbServerEntry servers[kMaxCddbServers];
   int serverCount = 0;
@@ -56,6 +74,8 @@ void SetFirstRunDefaults();
 void ReadMailIdentity();
 // The built-in CDDB server list.
 void SetDefaultServerList();
+// Frames of one device block: "Block Frames" with "Low Latency" on, else 4096.
+int ConfiguredBlockFrames();
 // Host of the chosen server; the first server when the index points past the list.
 std::string ChosenServerHost();
 // The first-run CD information folder: $XDG_DATA_HOME/sorn-karaoke/CD Data/.
