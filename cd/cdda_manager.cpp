@@ -14,6 +14,7 @@
 #include "cd/player.h"
 #include "cd/player_internal.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/sync/window_thread.h"
 #include "settings/settings.h"
 
 namespace {
@@ -28,15 +29,13 @@ CddaLink& Link() {
   return link;
 }
 
-std::atomic<CddaWindowPoster> windowPoster{nullptr};
-
 // The reader thread of the last play (window thread only).
 pthread_t readerThread{};
 bool readerThreadStarted = false;
 
 void Post(int message) {
-  if (CddaWindowPoster poster = windowPoster.load(std::memory_order_acquire))
-    poster(cdReader.window.load(std::memory_order_acquire), message);
+  void* window = cdReader.window.load(std::memory_order_acquire);
+  RunOnWindowThread([window, message] { CddaHandleWindowMessage(window, message); });
 }
 
 // What the consumer reports goes into the player's variables and to the main window.
@@ -130,10 +129,6 @@ void StartReader(void* window) {
 void SetCddaCommandObserver(CddaCommandObserver observer) {
   std::lock_guard<std::mutex> guard(Link().lock);
   Link().observer = std::move(observer);
-}
-
-void SetCddaWindowPoster(CddaWindowPoster poster) {
-  windowPoster.store(poster, std::memory_order_release);
 }
 
 int CDDAManager(void* window, int command) {

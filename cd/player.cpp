@@ -11,6 +11,7 @@
 #include "cd/player_internal.h"
 #include "cdinfo/info_file.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/sync/window_thread.h"
 #include "settings/settings.h"
 
 PlayerState player;
@@ -29,6 +30,7 @@ int ClampTrack(int track) {
 }  // namespace
 
 CdPlayerDisplay& Display() {
+  CheckWindowThread("CdPlayerDisplay");
   return installedDisplay ? *installedDisplay : defaultDisplay;
 }
 CdDiscHooks& Hooks() {
@@ -344,7 +346,8 @@ void CdPlayPause(void* window) {
 }
 
 void CdStop(void* window) {
-  Display().ShowPlayButtonReleased();
+  // The reader thread stops the player at the end of the disc and when the disc has gone.
+  RunOnWindowThread([] { Display().ShowPlayButtonReleased(); });
   if (!HasAudioDisc()) return;
   player.positionSeconds.store(0, std::memory_order_release);
   player.restartPending.store(0, std::memory_order_release);

@@ -51,7 +51,8 @@ struct CdTrack {
 };
 
 // What the player shows. The CD player panel implements it; tests record the calls. Every
-// call comes on the window thread.
+// call comes on the window thread: calls from other threads are posted to it, and a call made
+// off it aborts where the window-thread check is on.
 class CdPlayerDisplay {
  public:
   virtual ~CdPlayerDisplay() = default;
