@@ -220,23 +220,18 @@ void ProcessBlock(const BlockInput& input, int16_t* out, int frames, int cdActiv
   float* const music[2] = {s.musicChannels[0], s.musicChannels[1]};
   const int subCount = (frames + kSubBlockFrames - 1) / kSubBlockFrames;
 
-  // Voice-file pre-read: half a block of 22,050 Hz samples, lined up with the CD on request.
-  // Whether the file plays is decided once per call, so every sub-block finds its samples.
-  int16_t voiceSamples[kMaxBlockFrames / 2];
+  // Voice file: half a block of 22,050 Hz samples, lined up with the CD on request. Whether
+  // the file plays is decided once per call; each sub-block takes its samples as it comes, so
+  // the samples the I/O thread reads after a seek are heard from the sub-block they arrive in.
+  int16_t voiceSamples[kSubBlockFrames / 2];
   int16_t recordSamples[kMaxBlockFrames / 2];
   const bool playback = VoicePlaybackBegin(cdActive != 0, VoiceSeekPosition);
-  bool voiceFromFile = false;
-  if (playback) {
-    bool failed = false;
-    VoicePlaybackTake(voiceSamples, frames / 2, &failed);
-    voiceFromFile = !failed;
-  }
+  bool voiceFailed = false;  // a read of this call failed: silence, and no dry voice
   // The meters show the peak of about 4096 frames whatever the block size.
   const bool meterUpdate = ++s.meterCalls >= s.meterBlocks.load(std::memory_order_relaxed);
   if (meterUpdate) s.meterCalls = 0;
 
   const uint8_t* in = input.data;
-  int voiceOffset = 0;
   int recorded = 0;
   for (int sub = 0; sub < subCount; ++sub) {
     const int length = std::min(kSubBlockFrames, frames - sub * kSubBlockFrames);
@@ -269,8 +264,8 @@ void ProcessBlock(const BlockInput& input, int16_t* out, int frames, int cdActiv
     // 5: the microphone.
     bool micPresent = true;
     if (playback) {
-      TakeMicrophoneFromFile(s, voiceSamples + voiceOffset, length);
-      voiceOffset += length / 2;
+      VoicePlaybackTake(voiceSamples, length / 2, &voiceFailed);
+      TakeMicrophoneFromFile(s, voiceSamples, length);
     } else if (in) {
       TakeMicrophoneFromInput(s, input, in, length);
     } else {
@@ -306,7 +301,7 @@ void ProcessBlock(const BlockInput& input, int16_t* out, int frames, int cdActiv
       ComputeAdd(music[1], s.fxChannels[1], music[1], length);
       // The reverb presets add to the card's own microphone monitoring; a voice from a file
       // has none, so some of it is added dry.
-      if (voiceFromFile &&
+      if (playback && !voiceFailed &&
           VoiceFXPresetKeepsDryVoice(s.voiceFX.presetNumber.load(std::memory_order_relaxed))) {
         ComputeMultiplyAdd(s.micChannels[0], music[0], length, 0.25f);
         ComputeMultiplyAdd(s.micChannels[0], music[1], length, 0.25f);

@@ -126,11 +126,20 @@ void SetUpMixerForKaraoke(MixerDevice* mixer, MixerTable* table) {
   }
 }
 
-// Who lets the singer hear the dry voice: "auto" is software monitoring when the playback mix
-// has no microphone line (nor a line input standing in for it), else the card's path.
+// Who lets the singer hear the dry voice: "auto" is software monitoring unless the playback
+// mix has a line of the input the voice is recorded from (the microphone, or the line input
+// standing in for it), the card's own path.
 Monitoring ChooseMonitoring(const MixerTable& table) {
   if (settings.monitoring != Monitoring::kAuto) return settings.monitoring;
-  return table.microphoneIndex[kMixerPlayback] < 0 ? Monitoring::kSoftware : Monitoring::kHardware;
+  const bool voiceFromLineIn =
+      table.lineInIndex[kMixerRecording] >= 0 &&
+      table.microphoneIndex[kMixerRecording] == table.lineInIndex[kMixerRecording];
+  const int playbackLine =
+      voiceFromLineIn ? table.lineInIndex[kMixerPlayback]
+      : table.microphoneIndex[kMixerPlayback] != table.lineInIndex[kMixerPlayback]
+          ? table.microphoneIndex[kMixerPlayback]
+          : -1;
+  return playbackLine >= 0 ? Monitoring::kHardware : Monitoring::kSoftware;
 }
 
 void SetUpMonitoring(MixerDevice* mixer, MixerTable* table) {

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 
 #include "audio/cdda_consumer.h"
 #include "audio/cdda_ring.h"
@@ -205,6 +207,9 @@ int OpenSound_OutputWAVDevice(WAVEFORMATEX* format, int /*divisor*/,
 
   d.outputBytes = d.geometry.blockFrames * format->nBlockAlign;
   d.outIndex = 0;
+  d.overflowPending = false;
+  d.lostBlocks.store(0, std::memory_order_relaxed);
+  d.outputStartNs = SteadyNowNs();
   for (int i = 0; i < d.geometry.outputBlocks; ++i) {
     WaveHeader& h = d.outHeaders[i];
     std::memset(d.outBuffers[i], 0, sizeof d.outBuffers[i]);  // the first output is silence
@@ -262,28 +267,50 @@ int StartWAVDevices(int input) {
   return code;
 }
 
+namespace {
+
+// Moves outIndex to the next output block the card has handed back; false when it holds all.
+bool FindFreeOutput(SoundDeviceState& d) {
+  for (int tries = 0; tries < d.geometry.outputBlocks; ++tries) {
+    if (d.outHeaders[d.outIndex].Done()) return true;
+    d.outIndex = (d.outIndex + 1) % d.geometry.outputBlocks;
+  }
+  return false;
+}
+
+void WriteOutput(SoundDeviceState& d) {
+  WaveOutDevice* device = d.waveOutHandle.load(std::memory_order_acquire);
+  if (device) device->Write(&d.outHeaders[d.outIndex]);
+  PublishHeardPosition(device);
+  d.outIndex = (d.outIndex + 1) % d.geometry.outputBlocks;
+}
+
+}  // namespace
+
 void ProcessAndWAVOutput(WaveHeader* inHeader, int cdActive, int* needsStereoReset) {
   SoundDeviceState& d = soundDevices;
-  // The next output block the card has handed back.
-  const int outputs = d.geometry.outputBlocks;
   const int frames = d.geometry.blockFrames;
-  bool free = false;
-  for (int tries = 0; tries < outputs && !free; ++tries) {
-    free = d.outHeaders[d.outIndex].Done();
-    if (!free) d.outIndex = (d.outIndex + 1) % outputs;
+  // A block kept back because the card held every output block goes out first: an output
+  // block handed back a little late costs no audio.
+  if (d.overflowPending && FindFreeOutput(d)) {
+    std::memcpy(d.outHeaders[d.outIndex].data, d.overflowBuffer, size_t(frames) * 4);
+    d.overflowPending = false;
+    WriteOutput(d);
   }
-  if (free) {
-    WaveHeader& out = d.outHeaders[d.outIndex];
-    ProcessSoundBlock(inHeader->data, out.data, frames, &d.inFormat, cdActive, needsStereoReset);
-    WaveOutDevice* device = d.waveOutHandle.load(std::memory_order_acquire);
-    if (device) device->Write(&out);
-    PublishHeardPosition(device);
-    d.outIndex = (d.outIndex + 1) % outputs;
+  if (FindFreeOutput(d)) {
+    ProcessSoundBlock(inHeader->data, d.outHeaders[d.outIndex].data, frames, &d.inFormat, cdActive,
+                      needsStereoReset);
+    WriteOutput(d);
   } else {
     // Every output block is still queued on the card, which may be reading it: the block is
-    // processed (the CD, the recording and the meters go on) but not played.
+    // processed (the CD, the recording and the meters go on) and kept back; a block still
+    // kept back from before is lost, so the newest audio wins.
     ProcessSoundBlock(inHeader->data, d.overflowBuffer, frames, &d.inFormat, cdActive,
                       needsStereoReset);
+    if (d.overflowPending)
+      Trace("ProcessAndWAVOutput: an output block was lost (%d so far)\n",
+            d.lostBlocks.fetch_add(1, std::memory_order_relaxed) + 1);
+    d.overflowPending = true;
   }
 
   WaveInDevice* in = d.waveInHandle.load(std::memory_order_acquire);
@@ -303,11 +330,27 @@ void ProcessAndWAVOutput(WaveHeader* inHeader, int cdActive, int* needsStereoRes
           WaveInErrorText(code).c_str());
 }
 
+namespace {
+
+// Small blocks: the input starts half a block after an output block boundary, so each input
+// block completes midway between two output blocks coming back, and a wake-up late by less
+// than half a block costs nothing.
+void WaitForInputPhase(const SoundDeviceState& d) {
+  if (d.geometry.blockFrames >= kBlockFrames) return;
+  const int64_t period = int64_t(d.geometry.blockFrames) * 1000000000 / 44100;
+  const int64_t phase = (SteadyNowNs() - d.outputStartNs) % period;
+  const int64_t wait = (period / 2 - phase + period) % period;
+  std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
+}
+
+}  // namespace
+
 void* ThreadProcessSound_WaveInWaveOut(void* /*parameter*/) {
   SoundDeviceState& d = soundDevices;
   int stereoWasMono = 1;
   int wasStreaming = 0;
   soundBlock.cdDataReady.store(0, std::memory_order_release);
+  WaitForInputPhase(d);
   StartWAVDevices(1);
   while (d.soundRunning.load(std::memory_order_acquire)) {
     int processed = 0;

@@ -66,8 +66,12 @@ struct SoundDeviceState {
   alignas(128) uint8_t inBuffers[kInputHeaderCount][kWaveBufferBytes];
   alignas(128) uint8_t outBuffers[kOutputHeaderCount][kWaveBufferBytes];
   std::atomic<int32_t> outWriteFailed[kOutputHeaderCount] = {};
-  // Where a block goes when every output block is still queued on the card.
+  // Where a block goes when every output block is still queued on the card; it is written
+  // when the next one comes back (overflowPending).
   alignas(128) uint8_t overflowBuffer[kBlockFrames * 4];
+  bool overflowPending = false;
+  std::atomic<int32_t> lostBlocks{0};  // kept-back blocks lost to a newer one
+  int64_t outputStartNs = 0;           // when the output started playing (steady clock)
 
   // The streaming thread's own.
   int32_t outIndex = 0;

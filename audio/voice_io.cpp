@@ -284,7 +284,12 @@ void VoiceIoEndOfCall() {
   if (recordOn && v.recordState != Direction::kClosing && WaveFileIsOpen(s.voiceOutFile)) {
     if (recordClose) {
       if (v.recordState == Direction::kIdle) v.recordChunk = nullptr;
-      if (PublishRecordChunk()) {
+      bool room = PublishRecordChunk();
+      if (!room && !Threaded()) {  // done here: make room by writing out what is waiting
+        ServiceVoiceIo();
+        room = PublishRecordChunk();
+      }
+      if (room) {
         VoiceChunk* c = v.recordChunk ? v.recordChunk : v.record.Back();
         c->kind = VoiceChunk::kClose;
         c->index = v.recordState == Direction::kActive ? v.recordIndex : 0;
