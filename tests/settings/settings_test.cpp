@@ -269,3 +269,34 @@ TEST_F(SettingsTest, UnreadableFileLoadsTheDefaults) {
   EXPECT_EQ(settings.cdMode, 1);
   EXPECT_EQ(settings.databasePath, DataFolder());
 }
+
+// The live-voice settings: defaults, a round trip, and stored values out of range or unknown.
+TEST_F(SettingsTest, MonitoringAndLowLatencySettings) {
+  EXPECT_EQ(LoadSettings(), 0);
+  EXPECT_EQ(settings.monitoring, Monitoring::kAuto);
+  EXPECT_EQ(settings.lowLatency, 0);
+  EXPECT_EQ(settings.blockFrames, 256);
+  EXPECT_EQ(ConfiguredBlockFrames(), 4096);  // low latency off: the standard block
+
+  settings.monitoring = Monitoring::kSoftware;
+  settings.lowLatency = 1;
+  settings.blockFrames = 512;
+  SaveSettings();
+  settings = Settings{};
+  LoadSettings();
+  EXPECT_EQ(settings.monitoring, Monitoring::kSoftware);
+  EXPECT_EQ(ConfiguredBlockFrames(), 512);
+  std::string stored;
+  ASSERT_TRUE(Stored(kSettingsKey, "Monitoring", &stored));
+  EXPECT_EQ(stored, "software");
+
+  Store(kSettingsKey, {{"Monitoring", "loud"}, {"Low Latency", "7"}, {"Block Frames", "300"}});
+  LoadSettings();
+  EXPECT_EQ(settings.monitoring, Monitoring::kAuto);
+  EXPECT_EQ(settings.lowLatency, 1);
+  EXPECT_EQ(settings.blockFrames, 256);
+  Store(kSettingsKey, {{"Monitoring", "off"}, {"Block Frames", "100000"}});
+  LoadSettings();
+  EXPECT_EQ(settings.monitoring, Monitoring::kOff);
+  EXPECT_EQ(settings.blockFrames, 4096);
+}
