@@ -5,6 +5,7 @@
 #include "cd/demo_disc.h"
 #include "cdinfo/disc_id.h"
 #include "cdinfo/info_file.h"
+#include "diagnostics/diagnostics.h"
 
 void AppDiscHooks::ComputeDiscIdentity(void*) {
   DiscLayout layout;
@@ -18,7 +19,9 @@ void AppDiscHooks::ComputeDiscIdentity(void*) {
 }
 
 void AppDiscHooks::LoadCdInformation(void* window) {
-  InstallDemoDiscInfo(CurrentDiscId());
+  const std::string discId = CurrentDiscId();
+  Trace("LoadCdInformation: disc %s\n", discId.c_str());
+  InstallDemoDiscInfo(discId);
   LoadCdInfoFile(window);
   CdShowTitles(window);
 }
