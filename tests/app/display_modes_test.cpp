@@ -89,9 +89,9 @@ TEST_F(DisplayModesTest, TableKeepsUsableModesSortedWithoutDefaultFrequencyDupli
 }
 
 TEST_F(DisplayModesTest, FullScreenSwitchesTo800x600At75HzAndBack) {
-  DisplayBackend* backend = Build(
-      {Mode(800, 600, 24, 60), Mode(800, 600, 24, 72), Mode(800, 600, 24, 75), Mode(1024, 768, 24, 60)},
-      3);
+  DisplayBackend* backend = Build({Mode(800, 600, 24, 60), Mode(800, 600, 24, 72),
+                                   Mode(800, 600, 24, 75), Mode(1024, 768, 24, 60)},
+                                  3);
   EXPECT_EQ(SetFullScreenMode(true), 1);
   // Entering again changes nothing: no mode applied, the window and check mark stay.
   EXPECT_EQ(SetFullScreenMode(true), 0);
@@ -167,7 +167,8 @@ TEST(DisplayModeList, ParsesTablesAndRefusesMalformedOnes) {
   EXPECT_EQ(options.current, 1);
   EXPECT_EQ(options.depth, 32);
   EXPECT_EQ(options.modes[2].frequency, 0);
-  for (const char* bad : {"", "800x600", "800x600x24@", "800x600x24@60x", "axbxc", "800x600x24,,"}) {
+  for (const char* bad :
+       {"", "800x600", "800x600x24@", "800x600x24@60x", "axbxc", "800x600x24,,"}) {
     EXPECT_FALSE(ParseDisplayModeList(bad, &options)) << bad;
   }
 }

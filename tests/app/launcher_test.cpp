@@ -97,9 +97,8 @@ TEST_F(LauncherTest, FailuresGoToTheBoxOrTheTrace) {
             "LaunchApplicationDeluxe: Unable to launch 'sorn-no-such-program'\n");
   EXPECT_TRUE(boxes_.boxes.empty());
   EXPECT_FALSE(LaunchWindowsApplication(&marker, "CONTROL.EXE SYSDM.CPL,,1"));
-  EXPECT_THAT(boxes_.boxes,
-              ElementsAre("KARAOKE|LaunchApplication: Unable to launch "
-                          "'C:\\WINDOWS\\CONTROL.EXE SYSDM.CPL,,1'"));
+  EXPECT_THAT(boxes_.boxes, ElementsAre("KARAOKE|LaunchApplication: Unable to launch "
+                                        "'C:\\WINDOWS\\CONTROL.EXE SYSDM.CPL,,1'"));
 }
 
 }  // namespace

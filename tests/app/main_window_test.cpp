@@ -176,7 +176,8 @@ TEST_F(MainWindowTest, EachSoundStartUpFailureShowsItsMessage) {
       {noDuplex, kInitSound_NoFullDuplex,
        "Sorn Karaoke:  Sound Input Problem|Sound input from the microphone will not work:\n",
        "IsWindowsNT\n"},
-      {noMixer, kInitSound_MixerFailed, "Sorn Karaoke|Error:\n Uh oh.", "kInitSound_SomethingFailed\n"},
+      {noMixer, kInitSound_MixerFailed, "Sorn Karaoke|Error:\n Uh oh.",
+       "kInitSound_SomethingFailed\n"},
   };
   for (const Case& c : cases) {
     boxes_.boxes.clear();

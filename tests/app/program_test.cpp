@@ -57,8 +57,8 @@ class ProgramTest : public ScratchFolderTest {
 
 TEST_F(ProgramTest, StartsInOrderShowsTheSkinnedPanelAndCleansUpOnce) {
   const std::string shot = (root_ / "shot.png").string();
-  auto process = Start("config", {"SORN_QUIT_AFTER_MS=2500",
-                                  "SORN_SCREENSHOT=" + QString::fromStdString(shot)});
+  auto process = Start(
+      "config", {"SORN_QUIT_AFTER_MS=2500", "SORN_SCREENSHOT=" + QString::fromStdString(shot)});
   const std::string out = Finish(*process);
   EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(process->exitCode(), 0) << out;
@@ -154,8 +154,9 @@ TEST_F(ProgramTest, UnderXvfbSpacePlaysTheDiscAndEscapeEndsTheProgram) {
   run.setProcessEnvironment(env);
   run.setProcessChannelMode(QProcess::MergedChannels);
   // Three seconds of sound after the card's start-up silence.
-  run.start("xvfb-run", {"-a", SORN_APP_TEST_DIR "/drive_window.sh", kProgram,
-                         QString::fromStdString(root_.string()), QString::number(44 + 4 * 44100 * 4)});
+  run.start("xvfb-run",
+            {"-a", SORN_APP_TEST_DIR "/drive_window.sh", kProgram,
+             QString::fromStdString(root_.string()), QString::number(44 + 4 * 44100 * 4)});
   ASSERT_TRUE(run.waitForFinished(180000));
   const std::string out = run.readAll().toStdString();
   ASSERT_EQ(run.exitCode(), 0) << out;
