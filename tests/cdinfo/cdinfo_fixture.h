@@ -19,6 +19,7 @@
 #include "diagnostics/diagnostics.h"
 #include "platform/sync/window_thread.h"
 #include "settings/settings.h"
+#include "tests/support/box_recorder.h"
 
 namespace fs = std::filesystem;
 
@@ -74,25 +75,6 @@ class RecordingHost : public CdInfoHost {
   }
   std::mutex lock_;
   std::vector<std::string> calls_;
-};
-
-class BoxRecorder : public MessageBoxPresenter {
- public:
-  int Show(void*, const std::string& caption, const std::string& text, unsigned flags) override {
-    std::lock_guard<std::mutex> guard(lock_);
-    boxes.push_back(caption + "|" + text);
-    lastFlags = flags;
-    return kIdOk;
-  }
-  std::vector<std::string> Boxes() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return boxes;
-  }
-  std::vector<std::string> boxes;
-  unsigned lastFlags = 0;
-
- private:
-  std::mutex lock_;
 };
 
 inline std::string ReadAll(const fs::path& path) {
