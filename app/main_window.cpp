@@ -199,10 +199,6 @@ void MainWindow::HandleAppMessage(int message, int param) {
     case kAppMsgTimer:
       OnTimer(param);
       break;
-    case kAppMsgCdda:
-      // The stream's position message (10) and its others.
-      CddaHandleWindowMessage(this, param);
-      break;
     case kAppMsgUser:
       if (param == kMsgLevelMeterTick && panel_) CdPlayerPanelLevelTick(panel_);
       break;

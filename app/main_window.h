@@ -29,7 +29,6 @@ enum AppMessage : int {
   kAppMsgUser = 2,         // param: the application message (102)
   kAppMsgMixerChange = 3,  // param: the control id
   kAppMsgMciNotify = 4,    // param: the notification code
-  kAppMsgCdda = 5,         // param: the stream's message
 };
 
 class MainWindow : public QWidget, public FullScreenWindow {

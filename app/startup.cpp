@@ -104,8 +104,6 @@ void InstallPosters() {
   SetWindowPoster([](std::function<void()> call) {
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call), Qt::QueuedConnection);
   });
-  SetCddaWindowPoster(
-      [](void*, int message) { PostAppMessage(app.mainWindow, kAppMsgCdda, message); });
   SetMixerChangeHandler([](uint32_t control) {
     PostAppMessage(app.mainWindow, kAppMsgMixerChange, static_cast<int>(control));
   });
