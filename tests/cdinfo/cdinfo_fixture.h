@@ -36,10 +36,10 @@ class RecordingHost : public CdInfoHost {
   void StartBlink(void*, const std::string& text) override { Record("blink:" + text); }
   void StopBlink(void*) override { Record("blink off"); }
   void MarkKnownCd(void*) override { Record("known cd"); }
-  std::string SelectCd(void*, const std::vector<std::string>& entries) override {
+  int SelectCd(void*, const std::vector<std::string>& entries) override {
     std::lock_guard<std::mutex> guard(lock_);
     dialogs.push_back(entries);
-    return choice < entries.size() ? entries[choice] : std::string("nothing chosen");
+    return choice;
   }
 
   std::vector<std::string> Calls() {
@@ -54,7 +54,7 @@ class RecordingHost : public CdInfoHost {
   int lastTrack = 0;
   int currentTrack = 0;
   bool audioDisc = true;
-  size_t choice = 0;
+  int choice = 0;  // the position the dialog answers with
   std::vector<std::string> lyrics;
   std::vector<std::vector<std::string>> dialogs;
 
