@@ -34,7 +34,8 @@ std::string ExchangeFailure(const WebRequest& request, const WebResponse& respon
     return "no answer within " + Seconds(request.totalTimeoutMs) + " (or " +
            Seconds(request.idleTimeoutMs) + " of silence)";
   if (response.error.rfind("answer larger than", 0) == 0)
-    return "the " + response.error + "; it was not read";
+    return "the answer is larger than " + std::to_string(request.maxBytes) +
+           " bytes; it was not read";
   return "cannot reach the server (" + response.error + ")";
 }
 
