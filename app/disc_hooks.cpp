@@ -14,6 +14,7 @@ void AppDiscHooks::ComputeDiscIdentity(void*) {
     const CdTrack& t = player.cdTrack[i];
     layout.position[i] = PackMsf(t.startMinutes, t.startSeconds, t.startFrames);
     layout.length[i] = PackMsf(t.lengthMinutes, t.lengthSeconds, t.lengthFrames);
+    layout.dataTrack[i] = !IsTrackAudio(i);
   }
   SetDiscLayout(layout);
 }

@@ -40,11 +40,11 @@ class RecordingHost : public CdInfoHost {
   void StartBlink(void*, const std::string& text) override { Record("blink:" + text); }
   void StopBlink(void*) override { Record("blink off"); }
   void MarkKnownCd(void*) override { Record("known cd"); }
-  std::string SelectCd(void*, const std::vector<std::string>& entries) override {
+  int SelectCd(void*, const std::vector<std::string>& entries) override {
     NoteThread();
     std::lock_guard<std::mutex> guard(lock_);
     dialogs.push_back(entries);
-    return choice < entries.size() ? entries[choice] : std::string("nothing chosen");
+    return choice;
   }
 
   std::vector<std::string> Calls() {
@@ -59,7 +59,7 @@ class RecordingHost : public CdInfoHost {
   int lastTrack = 0;
   int currentTrack = 0;
   bool audioDisc = true;
-  size_t choice = 0;
+  int choice = 0;  // the position the dialog answers with
   std::atomic<int> offWindowThread{0};  // display calls made off a marked window thread
   std::vector<std::string> lyrics;
   std::vector<std::vector<std::string>> dialogs;
