@@ -82,29 +82,75 @@ void ReadComputerAndUserName() {
     settings.userName = user;
 }
 
+struct TitleServiceRow {
+  TitleService service;
+  const char* name;
+};
+constexpr TitleServiceRow kTitleServices[] = {
+    {TitleService::kAuto, "auto"},
+    {TitleService::kMusicBrainz, "musicbrainz"},
+    {TitleService::kCddb, "cddb"},
+};
+
+TitleService ReadTitleService(const RegistryKey& key) {
+  std::string value;
+  TitleService service = TitleService::kAuto;
+  if (key.Read("Title Service", &value) && !ParseTitleService(value, &service))
+    Trace("LoadSettings: unknown Title Service '%s'; using auto\n", value.c_str());
+  return service;
+}
+
+// A client name goes into the hello between "+" separators: it must be one non-empty word.
+std::string ReadClientName(const RegistryKey& key) {
+  std::string name = ReadString(key, "CDDB Client Name", kDefaultCddbClientName, 100);
+  const bool word = !name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) <= ' ' || c == '+' || c == '&' || c == 0x7F;
+  });
+  return word ? name : kDefaultCddbClientName;
+}
+
 const char* StatusText(RegistryStatus status) {
   return status == RegistryStatus::kUnreadable ? "cannot be read" : "is damaged";
 }
 
 }  // namespace
 
-const char* MonitoringName(Monitoring monitoring) {
-  switch (monitoring) {
-    case Monitoring::kHardware:
-      return "hardware";
-    case Monitoring::kSoftware:
-      return "software";
-    case Monitoring::kOff:
-      return "off";
-    case Monitoring::kAuto:
-      break;
+const char* TitleServiceName(TitleService service) {
+  for (const TitleServiceRow& row : kTitleServices)
+    if (row.service == service) return row.name;
+  return kTitleServices[0].name;
+}
+
+bool ParseTitleService(const std::string& text, TitleService* service) {
+  for (const TitleServiceRow& row : kTitleServices) {
+    if (text == row.name) {
+      *service = row.service;
+      return true;
+    }
   }
-  return "auto";
+  return false;
+}
+
+namespace {
+struct MonitoringRow {
+  Monitoring monitoring;
+  const char* name;
+};
+constexpr MonitoringRow kMonitoringNames[] = {{Monitoring::kAuto, "auto"},
+                                              {Monitoring::kHardware, "hardware"},
+                                              {Monitoring::kSoftware, "software"},
+                                              {Monitoring::kOff, "off"}};
+}  // namespace
+
+const char* MonitoringName(Monitoring monitoring) {
+  for (const MonitoringRow& row : kMonitoringNames)
+    if (row.monitoring == monitoring) return row.name;
+  return kMonitoringNames[0].name;
 }
 
 Monitoring MonitoringOfName(const std::string& name) {
-  for (Monitoring m : {Monitoring::kHardware, Monitoring::kSoftware, Monitoring::kOff})
-    if (name == MonitoringName(m)) return m;
+  for (const MonitoringRow& row : kMonitoringNames)
+    if (name == row.name) return row.monitoring;
   return Monitoring::kAuto;
 }
 
@@ -176,6 +222,9 @@ void SetFirstRunDefaults() {
   settings.monitoring = Monitoring::kAuto;
   settings.lowLatency = 0;
   settings.blockFrames = kDefaultLowLatencyBlockFrames;
+  settings.titleService = TitleService::kAuto;
+  settings.musicBrainzUrl = kDefaultMusicBrainzUrl;
+  settings.cddbClientName = kDefaultCddbClientName;
 
   settings.databasePath = DefaultDatabasePath();
   std::error_code error;
@@ -229,6 +278,10 @@ int LoadSettings() {
   settings.lowLatency = ReadInt(k, "Low Latency", 0, 0, 1);
   settings.blockFrames = NearestBlockFrames(
       ReadInt(k, "Block Frames", kDefaultLowLatencyBlockFrames, 0, kStandardBlockFrames * 2));
+  settings.titleService = ReadTitleService(k);
+  settings.musicBrainzUrl = ReadString(k, "MusicBrainz URL", kDefaultMusicBrainzUrl, 260);
+  if (settings.musicBrainzUrl.empty()) settings.musicBrainzUrl = kDefaultMusicBrainzUrl;
+  settings.cddbClientName = ReadClientName(k);
   key.reset();
 
   bool serversCreated = false;
@@ -288,6 +341,9 @@ void SaveSettings() {
   key->Write("Monitoring", MonitoringName(settings.monitoring));
   key->Write("Low Latency", IntText(Clamp(settings.lowLatency, 0, 1)));
   key->Write("Block Frames", IntText(NearestBlockFrames(settings.blockFrames)));
+  key->Write("Title Service", TitleServiceName(settings.titleService));
+  key->Write("MusicBrainz URL", settings.musicBrainzUrl);
+  key->Write("CDDB Client Name", settings.cddbClientName);
   key->Flush();
   key.reset();
 

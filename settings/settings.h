@@ -10,6 +10,19 @@ inline constexpr int kMaxCddbServers = 16;
 inline constexpr size_t kServerTextMax = 50;  // characters kept per server-list entry
 inline constexpr const char* kPlaceholderHelloHost = "localhost";
 inline constexpr const char* kDefaultLyricsHost = "lyrics.example.org";
+inline constexpr const char* kDefaultMusicBrainzUrl = "https://musicbrainz.org";
+// The name the CDDB client says hello with; a server that registers clients needs its own.
+inline constexpr const char* kDefaultCddbClientName = "SornKaraoke";
+
+// Where "Get CD Info from Internet" finds a disc's titles ("Title Service").
+enum class TitleService : int {
+  kAuto = 0,         // "auto": MusicBrainz, then CDDB when MusicBrainz has no match
+  kMusicBrainz = 1,  // "musicbrainz"
+  kCddb = 2,         // "cddb"
+};
+// The stored text of a service, and back; false for an unknown text.
+const char* TitleServiceName(TitleService service);
+bool ParseTitleService(const std::string& text, TitleService* service);
 
 // How the singer hears the dry voice ("Monitoring"): through the sound card's own microphone
 // path in the playback mix (hardware), mixed in by the engine (software), not at all (off), or
@@ -32,26 +45,29 @@ struct CddbServerEntry {
 };
 
 struct Settings {
-  std::string databasePath;                   // "Database Path": CD information folder, ends in "/"
-  std::string cddbHost;                       // "CDDB Host": hello host name
-  std::string cddbUser;                       // "CDDB User": hello user name
-  int cddbServer = 0;                         // "CDDB Server": index into servers, 0..serverCount
-  int cdMode = 1;                             // "CD Mode" 0..3
-  int repeat = 0;                             // "Repeat" 0..1
-  int jitterBuffer = 0;                       // "Jitter Buffer" 0..3
-  int selectedDrive = 0;                      // "Selected Drive" 0..8
-  int firstCddb = 1;                          // "First cddb" 0..1
-  int firstCd = 1;                            // "First CD" 0..1
-  std::string lyricsHost;                     // "Lyrics Add"
-  float audioCdLevel = 7.0f;                  // "Audio CD Level" 0..10
-  float audioMicrophoneLevel = 7.0f;          // "Audio Microphone Level" 0..10
-  int useFullScreen = 0;                      // "Use Full Screen" 0..1
-  int panelDisplay = 0;                       // "Panel Display" 0 microphone, 1 lyrics
-  int useSplashScreen = 1;                    // "Use Splash Screen" 0..1
-  std::string browser = "none";               // "Browser": path of the web browser, or "none"
-  Monitoring monitoring = Monitoring::kAuto;  // "Monitoring"
-  int lowLatency = 0;                         // "Low Latency" 0..1
-  int blockFrames = kDefaultLowLatencyBlockFrames;  // "Block Frames" 256, 512, 1024, 4096
+  std::string databasePath;           // "Database Path": CD information folder, ends in "/"
+  std::string cddbHost;               // "CDDB Host": hello host name
+  std::string cddbUser;               // "CDDB User": hello user name
+  int cddbServer = 0;                 // "CDDB Server": index into servers, 0..serverCount
+  int cdMode = 1;                     // "CD Mode" 0..3
+  int repeat = 0;                     // "Repeat" 0..1
+  int jitterBuffer = 0;               // "Jitter Buffer" 0..3
+  int selectedDrive = 0;              // "Selected Drive" 0..8
+  int firstCddb = 1;                  // "First cddb" 0..1
+  int firstCd = 1;                    // "First CD" 0..1
+  std::string lyricsHost;             // "Lyrics Add"
+  float audioCdLevel = 7.0f;          // "Audio CD Level" 0..10
+  float audioMicrophoneLevel = 7.0f;  // "Audio Microphone Level" 0..10
+  int useFullScreen = 0;              // "Use Full Screen" 0..1
+  int panelDisplay = 0;               // "Panel Display" 0 microphone, 1 lyrics
+  int useSplashScreen = 1;            // "Use Splash Screen" 0..1
+  std::string browser = "none";       // "Browser": path of the web browser, or "none"
+  TitleService titleService = TitleService::kAuto;      // "Title Service"
+  std::string musicBrainzUrl = kDefaultMusicBrainzUrl;  // "MusicBrainz URL"
+  std::string cddbClientName = kDefaultCddbClientName;  // "CDDB Client Name"
+  Monitoring monitoring = Monitoring::kAuto;            // "Monitoring"
+  int lowLatency = 0;                                   // "Low Latency" 0..1
+  int blockFrames = kDefaultLowLatencyBlockFrames;      // "Block Frames" 256, 512, 1024, 4096
 
   CddbServerEntry servers[kMaxCddbServers];
   int serverCount = 0;
