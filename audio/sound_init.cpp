@@ -256,7 +256,9 @@ int InitSound(void* /*mainWindow*/, void* /*instance*/, int blockDivisor) {
   }
 
   d.soundRunning.store(1, std::memory_order_release);
-  StartVoiceIoThread();
+  // Without a deadline (a card rendering as fast as it can) the block does the voice files'
+  // I/O itself, so a take plays back whole however fast the blocks come.
+  if (backend->RealTime()) StartVoiceIoThread();
   if (!okIn && okOut) {
     Trace("InitSound: kInitSound_InputFailed:  using sound output only\n");
     WriteToLogFile("InitSound: !okIn && okOut:  using sound output only\n");

@@ -12,8 +12,9 @@
 // engine's on-flag; from then on the I/O thread alone reads, writes and closes it, and clears
 // the flags after closing, as the block did before.
 //
-// Without a running I/O thread (the block called outside the engine: tools, tests) the block
-// does the I/O work itself at the start and end of each call, with the same results.
+// Without a running I/O thread (the block called outside the engine, or an engine on a card
+// that renders as fast as it can and so has no deadline) the block does the I/O work itself at
+// the start and end of each call, with the same results.
 #pragma once
 
 #include <atomic>

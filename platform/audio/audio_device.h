@@ -203,6 +203,9 @@ class AudioBackend {
 
   // Applies to the devices opened from then on.
   virtual void SetDeviceGeometry(const WaveDeviceGeometry& /*geometry*/) {}
+  // The devices keep the pace of real sound (false: a simulated card running as fast as the
+  // engine takes its buffers, with no deadline to keep).
+  virtual bool RealTime() const { return true; }
 
   // Wave input. queryOnly asks whether the format would open, opening nothing. doneEvent, if
   // not null, is set on each completed buffer.

@@ -333,6 +333,7 @@ class SimBackend : public AudioBackend {
   }
 
   const char* Name() const override { return "sim"; }
+  bool RealTime() const override { return options_.realTime; }
 
   int OpenWaveIn(const WaveDeviceFormat& format, Event* doneEvent, bool queryOnly,
                  std::unique_ptr<WaveInDevice>* device) override {
