@@ -131,15 +131,16 @@ void SetUpMixerForKaraoke(MixerDevice* mixer, MixerTable* table) {
 // standing in for it), the card's own path.
 Monitoring ChooseMonitoring(const MixerTable& table) {
   if (settings.monitoring != Monitoring::kAuto) return settings.monitoring;
+  const int recordedFrom = table.microphoneIndex[kMixerRecording];
   const bool voiceFromLineIn =
-      table.lineInIndex[kMixerRecording] >= 0 &&
-      table.microphoneIndex[kMixerRecording] == table.lineInIndex[kMixerRecording];
-  const int playbackLine =
-      voiceFromLineIn ? table.lineInIndex[kMixerPlayback]
-      : table.microphoneIndex[kMixerPlayback] != table.lineInIndex[kMixerPlayback]
-          ? table.microphoneIndex[kMixerPlayback]
-          : -1;
-  return playbackLine >= 0 ? Monitoring::kHardware : Monitoring::kSoftware;
+      recordedFrom >= 0 && recordedFrom == table.lineInIndex[kMixerRecording];
+  // The playback destination's microphone position may be its line input standing in.
+  const int playbackMicrophone = table.microphoneIndex[kMixerPlayback];
+  const bool playbackHasMicrophone =
+      playbackMicrophone >= 0 && playbackMicrophone != table.lineInIndex[kMixerPlayback];
+  const bool path =
+      voiceFromLineIn ? table.lineInIndex[kMixerPlayback] >= 0 : playbackHasMicrophone;
+  return path ? Monitoring::kHardware : Monitoring::kSoftware;
 }
 
 void SetUpMonitoring(MixerDevice* mixer, MixerTable* table) {

@@ -210,6 +210,7 @@ int OpenSound_OutputWAVDevice(WAVEFORMATEX* format, int /*divisor*/,
   d.overflowPending = false;
   d.lostBlocks.store(0, std::memory_order_relaxed);
   d.outputStartNs = SteadyNowNs();
+  d.heardAtNs.store(0, std::memory_order_seq_cst);  // nothing heard of this engine yet
   for (int i = 0; i < d.geometry.outputBlocks; ++i) {
     WaveHeader& h = d.outHeaders[i];
     std::memset(d.outBuffers[i], 0, sizeof d.outBuffers[i]);  // the first output is silence
