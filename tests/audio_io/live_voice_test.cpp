@@ -234,93 +234,117 @@ TEST_P(GeometryTest, ThePositionHeardIsTheMusicLeavingTheCard) {
 }
 
 namespace {
-// CD music that marks the blocks it plays: silence on the left, 1000 on the right.
-void MarkerMusic(float* const channels[2], int bytes) {
-  std::fill_n(channels[0], bytes / 4, 0.0f);
-  std::fill_n(channels[1], bytes / 4, 1000.0f);
+
+// Signals that tell where they come from: value (frame / 2) mod 15000 + 1 at frame n of the CD
+// or of the microphone, so a sample of the take or of the output names its frame pair.
+int16_t FramePairValue(int64_t frame) {
+  return int16_t((frame / 2) % 15000 + 1);
 }
-// The first output frame with CD music in it: where CD frame 0 of the run was played.
-int64_t FirstCdFrame(const std::string& path) {
-  const std::vector<int16_t> out = ReadAll(path);
-  for (size_t i = 1; i < out.size(); i += 2)
-    if (out[i] != 0) return int64_t(i / 2);
-  return -1;
+std::atomic<int64_t> cdFrame{0};
+void FrameNumberedMusic(float* const channels[2], int bytes) {
+  const int64_t first = cdFrame.fetch_add(bytes / 4);
+  for (int i = 0; i < bytes / 4; ++i) {
+    channels[0][i] = 0.0f;
+    channels[1][i] = FramePairValue(first + i);
+  }
 }
+
 }  // namespace
 
 // A take recorded through the streaming and I/O threads while the card's input overruns once
-// (93 ms of microphone lost, the CD held meanwhile), then played back over the track: every
-// note is in the take where the CD was when it was sung, and plays back at the geometry's
-// offset. The recorder leaves out three blocks and one sub-block: 12,544 frames at 4096,
-// 1,024 at 256. Which block first carried the CD is read from the output.
+// (93 ms of microphone lost, the CD held meanwhile), then played back over the track. Every
+// sample of the take is the microphone of the CD frame it belongs to (the recorder leaves out
+// three blocks and one sub-block: 12,544 frames at 4096, 1,024 at 256), and every note plays
+// back at the CD frame where the file puts it.
 TEST_P(GeometryTest, ATakeStaysAlignedWithTheCdThroughAnOverrun) {
   const int blockFrames = GetParam().blockFrames;
-  const int64_t delay = GetParam().delayFrames;
   UseBlockFrames(blockFrames);
-  settings.monitoring = Monitoring::kHardware;
+  settings.monitoring = Monitoring::kSoftware;  // the speakers hear the microphone too
   const int64_t skip = (3 * blockFrames / 256 + 1) * 256;
-  constexpr int64_t kStallAt = 28672, kLost = 4096;
-  // Microphone frames; the first note comes back after the first block of the playback, which
-  // is silent until the I/O thread has read the take.
-  const std::vector<int64_t> sung = {24000, 40000, 50000};
+  constexpr int64_t kStallAt = 28672, kLost = 4096, kMicFrames = 60000;
+  constexpr int16_t kNote = 20000;
+  // Microphone frames; the first note plays back after the playback's first block, which may
+  // be silent until the I/O thread has read the take.
+  const std::vector<int64_t> sung = {26000, 40000, 50000};
   voiceDisc = VoiceDisc{nullptr, 0x51a11ed0u, 0};
   auto setUpBlock = [] {
     DefaultSoundBlock();
     SetMicFilterSwitch(kMicHighPass, 0);
     SetMicFilterSwitch(kMicNotch60, 0);
-    soundBlock.musicSource = MarkerMusic;
+    SetMusicBalance(1.0f);  // the music on the right only, at gain 1
+    soundBlock.musicSource = FrameNumberedMusic;
+    cdFrame = 0;
     soundBlock.voiceFX.bypass = 1;
     soundBlock.voiceFX.presetNumber = 1;  // the file voice is heard dry at a quarter
   };
 
-  // Recording.
-  std::vector<int64_t> cd;  // CD frames of the notes
+  // Recording: the microphone's left channel names its frame pairs, with the notes over it.
+  // The speakers get it dry on both sides, the music over it on the right: the first block with
+  // music tells which microphone frame CD frame 0 met.
+  int64_t firstCd = -1;
   {
-    const std::string mic = MicFile(60000, sung, 16000, 2), out = dir_.File("record-out.wav");
+    std::vector<int16_t> mic(2 * kMicFrames);
+    for (int64_t f = 0; f < kMicFrames; ++f) mic[size_t(2 * f)] = FramePairValue(f);
+    for (int64_t f : sung) mic[size_t(2 * f)] = mic[size_t(2 * f + 2)] = kNote;
+    ASSERT_TRUE(WriteWav(dir_.File("mic.wav"), 44100, 2, 16, mic.data(), int32_t(mic.size())));
     auto gate = std::make_shared<Gate>();
-    SimAudioOptions options = GatedCard(mic, out, gate);
+    SimAudioOptions options = GatedCard(dir_.File("mic.wav"), dir_.File("record-out.wav"), gate);
     options.inputStall = {kStallAt, kLost};
     setUpBlock();
     ASSERT_EQ(StartVoiceFileRecording(nullptr), 1);
     TraceCapture trace;
     ASSERT_EQ(StartGated(options, gate.get()), kInitSound_Ok);
-    ASSERT_TRUE(WaitOutputFrames(delay + 60000 - kLost + 4096));
+    ASSERT_TRUE(WaitUntil([] { return cdFrame > kMicFrames; }, 20000));
     ASSERT_EQ(StopVoiceFileRecording(), 1);
     CloseSound();
     EXPECT_THAT(trace.Text(), HasSubstr("SimWaveDevice: capture overrun recovered (1 so far)\n"));
-    const int64_t firstCd = FirstCdFrame(out) - delay;  // microphone frame of CD frame 0
-    ASSERT_GE(firstCd, 0);
-    ASSERT_LE(firstCd, blockFrames);
-    for (int64_t m : sung) cd.push_back(m - firstCd - (m > kStallAt ? kLost : 0));
+    const std::vector<int16_t> out = ReadAll(dir_.File("record-out.wav"));
+    for (size_t i = 0; i + 1 < out.size() && firstCd < 0; i += 2)
+      if (out[i + 1] != out[i] && out[i] != kNote)
+        firstCd = (2 * (2 * int64_t(out[i]) - out[i + 1]) + 30000) % 30000;
   }
   const Bytes file = ReadBytes(VoiceRecordFileName());
   ASSERT_GT(file.size(), 44u);
   const std::vector<int16_t> take = Samples16(file.data() + 44, file.size() - 44);
+  ASSERT_GT(take.size(), size_t(kMicFrames / 2 - skip));
+  // Sample j holds CD frames skip + 2j and + 1: the microphone frames firstCd on, and kLost
+  // more past the overrun.
+  ASSERT_GE(firstCd, 0);
+  EXPECT_EQ(firstCd % blockFrames, 0);
   std::vector<int64_t> notes;
-  for (size_t j = 0; j < take.size(); ++j)
-    if (take[j] != 0) notes.push_back(int64_t(j));
-  ASSERT_EQ(notes.size(), cd.size());
-  for (size_t i = 0; i < cd.size(); ++i) {
-    EXPECT_EQ(notes[i], (cd[i] - skip) / 2) << "note " << i;
-    EXPECT_EQ(take[size_t(notes[i])], 16000);
+  for (size_t j = 0; j < take.size(); ++j) {
+    int64_t micFrame = skip + 2 * int64_t(j) + firstCd;
+    if (micFrame >= kStallAt) micFrame += kLost;
+    if (micFrame >= kMicFrames) break;
+    if (take[j] == kNote) {
+      notes.push_back(micFrame);
+      continue;
+    }
+    ASSERT_EQ(take[j], FramePairValue(micFrame)) << "take sample " << j;
   }
+  EXPECT_EQ(notes, sung);
 
-  // Playback from the track's start: the voice of CD frame F comes back at F - (skip - 1).
+  // Playback from the track's start: file sample j plays at CD frame 2j + 1, which the right
+  // channel names beside the note on the left (both carry the quarter of the dry voice).
   {
     auto gate = std::make_shared<Gate>();
     const std::string out = dir_.File("playback-out.wav");
     setUpBlock();
     ASSERT_EQ(StartVoiceFilePlayback(nullptr), 1);
     ASSERT_EQ(StartGated(GatedCard("", out, gate), gate.get()), kInitSound_Ok);
-    ASSERT_TRUE(WaitOutputFrames(delay + blockFrames + cd.back() + 4096));
+    ASSERT_TRUE(WaitUntil([&] { return cdFrame > int64_t(2 * take.size()); }, 20000));
     ASSERT_EQ(StopVoiceFilePlayback(), 1);
     CloseSound();
-    const int64_t firstCd = FirstCdFrame(out);
-    const std::vector<int64_t> heard = FramesWith(out, 4000);
-    ASSERT_EQ(heard.size(), cd.size())
-        << "first CD frame at " << firstCd << ", first note at " << (heard.empty() ? -1 : heard[0]);
-    for (size_t i = 0; i < cd.size(); ++i)
-      EXPECT_EQ(heard[i] - firstCd, cd[i] - (skip - 1)) << "note " << i;
+    const std::vector<int16_t> played = ReadAll(out);
+    std::vector<int64_t> heard;  // CD frame pairs of the notes
+    for (size_t i = 0; i + 1 < played.size(); i += 2)
+      if (played[i] == kNote / 4) heard.push_back(played[i + 1] - kNote / 4 - 1);
+    std::vector<int64_t> expected;
+    for (int64_t f : sung) {
+      const int64_t j = (f - (f >= kStallAt ? kLost : 0) - firstCd - skip) / 2;
+      expected.push_back(((2 * j + 1) / 2) % 15000);
+    }
+    EXPECT_EQ(heard, expected);
   }
 }
 
