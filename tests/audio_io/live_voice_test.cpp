@@ -45,9 +45,9 @@ class LiveVoiceTest : public EngineTest {
     return WaitUntil([&] { return OutputFrames() >= frames; }, 20000);
   }
 
-  // The simulated card recording a WAV file, its first read held at a gate until the test has
-  // raised cdDataReady (the streaming thread clears it as it starts), so that every processed
-  // block carries CD music and CD frame n is microphone frame n. The output goes to outPath.
+  // The simulated card recording a WAV file (or silence), its first read held at a gate until
+  // the test has raised cdDataReady (the streaming thread clears it as it starts), so that the
+  // CD music starts within the first blocks of the microphone. The output goes to outPath.
   SimAudioOptions GatedCard(const std::string& micPath, const std::string& outPath,
                             std::shared_ptr<Gate> gate) {
     SimAudioOptions options;
