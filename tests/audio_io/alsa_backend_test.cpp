@@ -20,6 +20,7 @@
 
 using namespace testutil;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -84,6 +85,31 @@ TEST(AlsaBackend, AsksForThePeriodAndBufferAndTracesWhatItGot) {
   int64_t delay = -1;
   EXPECT_EQ(out->GetDelayFrames(&delay), kMmSysErrNoError);
   EXPECT_EQ(delay, 0);  // nothing written yet
+  out->Close();
+}
+
+// An underrun is recovered with snd_pcm_recover, counted and traced, and the queue goes on.
+TEST(AlsaBackend, AnUnderrunIsRecoveredCountedAndTraced) {
+  AlsaTestConfig alsa;
+  auto backend = CreateAlsaAudioBackend({"sornxrun", "sorncard"});
+  backend->SetDeviceGeometry({256, 3});
+  WaveDeviceFormat format;
+  std::unique_ptr<WaveOutDevice> out;
+  TraceCapture trace;
+  ASSERT_EQ(backend->OpenWaveOut(format, nullptr, &out), kMmSysErrNoError);
+  std::vector<Bytes> blocks;
+  std::vector<WaveHeader> headers(6);
+  for (size_t i = 0; i < headers.size(); ++i) {
+    blocks.push_back(Pattern(1024, int(i)));
+    headers[i].data = blocks.back().data();
+    headers[i].bufferLength = 1024;
+    ASSERT_EQ(out->PrepareHeader(&headers[i]), kMmSysErrNoError);
+    ASSERT_EQ(out->Write(&headers[i]), kMmSysErrNoError);
+  }
+  for (const WaveHeader& h : headers) EXPECT_TRUE(WaitDone(h));
+  EXPECT_THAT(trace.Text(), HasSubstr("AlsaWaveDevice: playback underrun recovered (1 so far)\n"));
+  EXPECT_THAT(trace.Text(), Not(HasSubstr("(2 so far)")));
+  out->Reset();
   out->Close();
 }
 
