@@ -1,10 +1,6 @@
 #include "cdinfo/cddb.h"
 
-#include <pthread.h>
-
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -12,27 +8,13 @@
 #include "cdinfo/disc_id.h"
 #include "cdinfo/http_client.h"
 #include "cdinfo/info_file.h"
+#include "cdinfo/internet_worker.h"
 #include "cdinfo/text_util.h"
 #include "diagnostics/diagnostics.h"
 
 CddbState cddbState;
 
 namespace {
-
-// Whether a lookup or server-list thread runs. Claiming the HTTP client and marking the
-// worker as running happen under one lock, as do releasing and clearing, so a waiter never
-// sees a worker as finished while the next one is starting.
-struct Workers {
-  std::mutex lock;
-  std::condition_variable changed;
-  bool running = false;
-};
-
-// Never destroyed: a detached worker may still be leaving it when the program exits.
-Workers& WorkerState() {
-  static Workers& workers = *new Workers;
-  return workers;
-}
 
 // Words of an answer line are separated by blanks and by any other control character, so a
 // word taken from an answer can never carry a line end into a request.
@@ -119,57 +101,6 @@ std::string StatusLineText(int track) {
 std::string WithSlash(std::string folder) {
   if (!folder.empty() && folder.back() != '/') folder += '/';
   return folder;
-}
-
-enum class Work { kLookup, kSites };
-
-struct WorkOrder {
-  Work work;
-  void* window;
-};
-
-void RunWork(const WorkOrder& order) {
-  if (order.work == Work::kLookup)
-    CddbLookup(order.window);
-  else
-    UpdateCddbSites();
-  Workers& workers = WorkerState();
-  std::lock_guard<std::mutex> guard(workers.lock);
-  ReleaseHttpClient();
-  workers.running = false;
-  workers.changed.notify_all();
-}
-
-void* WorkerThread(void* argument) {
-  WorkOrder* order = static_cast<WorkOrder*>(argument);
-  RunWork(*order);
-  delete order;
-  return nullptr;
-}
-
-void StartWorker(Work work, void* window, const char* failureTrace) {
-  Workers& workers = WorkerState();
-  {
-    std::lock_guard<std::mutex> guard(workers.lock);
-    if (!ClaimHttpClient()) {
-      Trace("%s: the Internet connection is busy; ignored\n",
-            work == Work::kLookup ? "HandleCDBB" : "GetCDDBsites");
-      return;
-    }
-    workers.running = true;
-  }
-  WorkOrder* order = new WorkOrder{work, window};
-  pthread_attr_t attributes;
-  pthread_attr_init(&attributes);
-  pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-  pthread_t thread;
-  const int created = pthread_create(&thread, &attributes, WorkerThread, order);
-  pthread_attr_destroy(&attributes);
-  if (created != 0) {
-    Trace("%s", failureTrace);
-    RunWork(*order);
-    delete order;
-  }
 }
 
 }  // namespace
@@ -405,16 +336,15 @@ int UpdateCddbSites() {
 }
 
 void HandleCDBB(void* window) {
-  StartWorker(Work::kLookup, window, "HandleCDBB in cdcopy: CreateThread failed\n");
+  StartInternetWorker("HandleCDBB", "HandleCDBB in cdcopy: CreateThread failed\n",
+                      [window] { CddbLookup(window); });
 }
 
-void GetCDDBsites(void* window) {
-  StartWorker(Work::kSites, window, "GetCDDBsites in cdcopy: CreateThread failed\n");
+void GetCDDBsites(void*) {
+  StartInternetWorker("GetCDDBsites", "GetCDDBsites in cdcopy: CreateThread failed\n",
+                      [] { UpdateCddbSites(); });
 }
 
 bool WaitForCddbWorkers(uint32_t timeoutMs) {
-  Workers& workers = WorkerState();
-  std::unique_lock<std::mutex> guard(workers.lock);
-  return workers.changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                                  [&] { return !workers.running; });
+  return WaitForInternetWorker(timeoutMs);
 }

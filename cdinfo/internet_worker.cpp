@@ -1,0 +1,86 @@
+#include "cdinfo/internet_worker.h"
+
+#include <pthread.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <utility>
+
+#include "cdinfo/http_client.h"
+#include "diagnostics/diagnostics.h"
+
+namespace {
+
+// Whether a worker runs. Claiming the HTTP client and marking the worker as running happen
+// under one lock, as do releasing and clearing, so a waiter never sees a worker as finished
+// while the next one is starting.
+struct Workers {
+  std::mutex lock;
+  std::condition_variable changed;
+  bool running = false;
+};
+
+// Never destroyed: a detached worker may still be leaving it when the program exits.
+Workers& WorkerState() {
+  static Workers& workers = *new Workers;
+  return workers;
+}
+
+thread_local bool onWorker = false;
+
+void RunWork(const std::function<void()>& work) {
+  onWorker = true;
+  work();
+  onWorker = false;
+  Workers& workers = WorkerState();
+  std::lock_guard<std::mutex> guard(workers.lock);
+  ReleaseHttpClient();
+  workers.running = false;
+  workers.changed.notify_all();
+}
+
+void* WorkerThread(void* argument) {
+  auto* work = static_cast<std::function<void()>*>(argument);
+  RunWork(*work);
+  delete work;
+  return nullptr;
+}
+
+}  // namespace
+
+bool StartInternetWorker(const char* name, const char* failureTrace, std::function<void()> work) {
+  Workers& workers = WorkerState();
+  {
+    std::lock_guard<std::mutex> guard(workers.lock);
+    if (!ClaimHttpClient()) {
+      Trace("%s: the Internet connection is busy; ignored\n", name);
+      return false;
+    }
+    workers.running = true;
+  }
+  auto* order = new std::function<void()>(std::move(work));
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+  pthread_t thread;
+  const int created = pthread_create(&thread, &attributes, WorkerThread, order);
+  pthread_attr_destroy(&attributes);
+  if (created != 0) {
+    Trace("%s", failureTrace);
+    RunWork(*order);
+    delete order;
+  }
+  return true;
+}
+
+bool OnInternetWorker() {
+  return onWorker;
+}
+
+bool WaitForInternetWorker(uint32_t timeoutMs) {
+  Workers& workers = WorkerState();
+  std::unique_lock<std::mutex> guard(workers.lock);
+  return workers.changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                                  [&] { return !workers.running; });
+}
