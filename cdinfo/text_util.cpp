@@ -1,5 +1,7 @@
 #include "cdinfo/text_util.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -121,11 +123,18 @@ bool ReadFileText(const std::string& path, size_t limit, std::string* text) {
 }
 
 bool WriteFileText(const std::string& path, const std::string& text) {
-  FILE* file = std::fopen(path.c_str(), "wb");
+  // Written beside the file, then renamed over it: a failure (a full disk, a crash) never
+  // leaves a partly written file in its place.
+  const std::string temporary = path + ".part";
+  FILE* file = std::fopen(temporary.c_str(), "wb");
   if (!file) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  const bool closed = std::fclose(file) == 0;
-  return written && closed;
+  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  ok = std::fflush(file) == 0 && ok;
+  ok = ::fsync(::fileno(file)) == 0 && ok;
+  ok = std::fclose(file) == 0 && ok;
+  if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  std::remove(temporary.c_str());
+  return false;
 }
 
 std::string_view WithoutCr(std::string_view line) {

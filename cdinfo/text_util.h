@@ -25,7 +25,8 @@ std::string FileNamePart(std::string_view title, size_t maxBytes);
 
 // Reads at most limit bytes of a file. False when it cannot be opened or read.
 bool ReadFileText(const std::string& path, size_t limit, std::string* text);
-// Writes the text as the whole file. False when it cannot be written completely.
+// Writes the text as the whole file, through "<path>.part" renamed over it: the file is the old
+// one or the new one, never a part. False when it cannot be written completely.
 bool WriteFileText(const std::string& path, const std::string& text);
 
 // Drops a trailing "\r" (a line that came with a CR-LF end).

@@ -42,6 +42,13 @@ class RecordingHost : public CdInfoHost {
     return choice < entries.size() ? entries[choice] : std::string("nothing chosen");
   }
 
+  void ShowLyricsStatus(void*, const std::string& text) override { Record("lyrics:" + text); }
+  int SelectSong(void*, const std::vector<std::string>& lines) override {
+    std::lock_guard<std::mutex> guard(lock_);
+    songDialogs.push_back(lines);
+    return songChoice;
+  }
+
   std::vector<std::string> Calls() {
     std::lock_guard<std::mutex> guard(lock_);
     return calls_;
@@ -57,6 +64,8 @@ class RecordingHost : public CdInfoHost {
   size_t choice = 0;
   std::vector<std::string> lyrics;
   std::vector<std::vector<std::string>> dialogs;
+  int songChoice = 0;
+  std::vector<std::vector<std::string>> songDialogs;
 
  private:
   void Record(const std::string& call) {
