@@ -84,3 +84,9 @@ bool WaitForInternetWorker(uint32_t timeoutMs) {
   return workers.changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
                                   [&] { return !workers.running; });
 }
+
+bool InternetWorkerBusy() {
+  Workers& workers = WorkerState();
+  std::lock_guard<std::mutex> guard(workers.lock);
+  return workers.running;
+}

@@ -16,3 +16,6 @@ bool OnInternetWorker();
 
 // Waits until no worker runs; false on time-out.
 bool WaitForInternetWorker(uint32_t timeoutMs);
+
+// True while a worker runs (the window offers no Internet command meanwhile).
+bool InternetWorkerBusy();
