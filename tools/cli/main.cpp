@@ -9,6 +9,7 @@
 #include "settings/settings.h"
 #include "tools/cli/cdinfo_commands.h"
 #include "tools/cli/drives_command.h"
+#include "tools/cli/lyrics_command.h"
 #include "tools/cli/play_commands.h"
 #include "tools/cli/render_command.h"
 
@@ -24,6 +25,8 @@ void Usage() {
                "             print the disc's CDDB disc id\n"
                "  cddb DISC [--server HOST[:PORT]] [--folder DIR] [--choice N]\n"
                "             look the disc up, write its CD information file, print its path\n"
+               "  lyrics DISC [--track N] [--service lrclib|site] [--url URL] [--folder DIR]\n"
+               "             fetch lyrics into the disc's file, print what was done per track\n"
                "  info DISC [--folder DIR]\n"
                "             print album, artist and track titles from the disc's file\n"
                "  tracks DISC\n"
@@ -68,14 +71,15 @@ int main(int argc, char** argv) {
     std::fputs(out.c_str(), stdout);
     return code;
   }
-  if (command == "tracks" || command == "rip" || command == "render") {
+  if (command == "tracks" || command == "rip" || command == "render" || command == "lyrics") {
     const std::vector<std::string> args(argv + 2, argv + argc);
     std::string out;
     std::string err;
     LoadSettings();
-    const int code = command == "tracks" ? CommandTracks(args, &out, &err)
-                     : command == "rip"  ? CommandRip(args, &out, &err)
-                                         : CommandRender(args, &out, &err);
+    const int code = command == "tracks"   ? CommandTracks(args, &out, &err)
+                     : command == "rip"    ? CommandRip(args, &out, &err)
+                     : command == "lyrics" ? CommandLyrics(args, &out, &err)
+                                           : CommandRender(args, &out, &err);
     std::fputs(err.c_str(), stderr);
     std::fputs(out.c_str(), stdout);
     return code;
