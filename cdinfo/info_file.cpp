@@ -234,6 +234,14 @@ class WindowThreadHost final : public CdInfoHost {
     CallOnWindowThread([&] { picked = InstalledHost().SelectCd(window, entries); });
     return picked;
   }
+  void ShowLyricsStatus(void* window, const std::string& text) override {
+    Post([window, text] { InstalledHost().ShowLyricsStatus(window, text); });
+  }
+  int SelectSong(void* window, const std::vector<std::string>& lines) override {
+    int picked = -1;  // nothing picked when the dialog cannot be shown
+    CallOnWindowThread([&] { picked = InstalledHost().SelectSong(window, lines); });
+    return picked;
+  }
 
  private:
   static void Post(std::function<void()> call) { RunOnWindowThread(std::move(call)); }

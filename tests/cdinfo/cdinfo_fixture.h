@@ -48,6 +48,7 @@ class RecordingHost : public CdInfoHost {
 
   void ShowLyricsStatus(void*, const std::string& text) override { Record("lyrics:" + text); }
   int SelectSong(void*, const std::vector<std::string>& lines) override {
+    NoteThread();
     std::lock_guard<std::mutex> guard(lock_);
     songDialogs.push_back(lines);
     return songChoice;

@@ -13,6 +13,7 @@
 #include "tests/cdinfo/cdinfo_fixture.h"
 #include "tests/support/test_http_server.h"
 #include "tests/support/trace_capture.h"
+#include "tests/support/window_loop.h"
 
 namespace {
 
@@ -361,6 +362,7 @@ TEST_F(LyricsFetchTest, FailuresEndTheRunWithAClearMessageAndLoseNothing) {
     for (int i = 0; i < 3; ++i) cdTitles.tracks[i].title = "Song " + std::to_string(i + 1);
   }
   StartLrclib();
+  TraceCapture trace;
   LyricsReport report;
   EXPECT_EQ(Fetch(-1, &report), -1);
   EXPECT_EQ(report.failure, "the disc has no titles yet; get its CD information first");
@@ -390,4 +392,19 @@ TEST_F(LyricsFetchTest, RunsOnTheInternetWorkerNeverBesideALookup) {
   ASSERT_TRUE(WaitForInternetWorker(10000));
   EXPECT_EQ(Section(2), "white");
   EXPECT_EQ(trace.Text().find("lookup: the Internet"), std::string::npos);
+}
+
+TEST_F(LyricsFetchTest, AWorkersFetchShowsAndAsksOnTheWindowThread) {
+  StartLrclib();
+  Answer("/api/search?track_name=Snow", {Json(200, "[" + Record(41, "Snow", "white") + "]")});
+  TestWindowLoop loop;
+  host_.offWindowThread = 0;  // the fixture's set-up ran before there was a window thread
+  GetTrackLyricsFromInternet(nullptr, 2);
+  // The worker waits for the song choice until the window loop runs it.
+  ASSERT_TRUE(loop.PumpUntil([] { return WaitForInternetWorker(0); }));
+  loop.RunPosted();
+  EXPECT_EQ(host_.offWindowThread.load(), 0);
+  EXPECT_EQ(host_.songDialogs.size(), 1u);
+  EXPECT_TRUE(host_.Called("lyrics:Lyrics found for 1 of 1 track"));
+  EXPECT_EQ(Section(2), "white");
 }
