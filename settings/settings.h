@@ -21,25 +21,26 @@ struct CddbServerEntry {
 };
 
 struct Settings {
-  std::string databasePath;  // "Database Path": CD information folder, ends in "/"
-  std::string cddbHost;      // "CDDB Host": hello host name
-  std::string cddbUser;      // "CDDB User": hello user name
-  int cddbServer = 0;        // "CDDB Server": index into servers, 0..serverCount
-  int cdMode = 1;            // "CD Mode" 0..3
-  int repeat = 0;            // "Repeat" 0..1
-  int jitterBuffer = 0;      // "Jitter Buffer" 0..3
-  int selectedDrive = 0;     // "Selected Drive" 0..8
-  int firstCddb = 1;         // "First cddb" 0..1
-  int firstCd = 1;           // "First CD" 0..1
-  std::string lyricsHost;    // "Lyrics Add": host[:port] of the lyrics site
-  std::string lyricsService = kLyricsServiceLrclib;  // "Lyrics Service": "lrclib" or "site"
-  std::string lyricsUrl = kDefaultLyricsUrl;         // "Lyrics URL": base URL of LRCLIB
-  float audioCdLevel = 7.0f;                         // "Audio CD Level" 0..10
-  float audioMicrophoneLevel = 7.0f;                 // "Audio Microphone Level" 0..10
-  int useFullScreen = 0;                             // "Use Full Screen" 0..1
-  int panelDisplay = 0;                              // "Panel Display" 0 microphone, 1 lyrics
-  int useSplashScreen = 1;                           // "Use Splash Screen" 0..1
-  std::string browser = "none";  // "Browser": path of the web browser, or "none"
+  std::string databasePath;           // "Database Path": CD information folder, ends in "/"
+  std::string cddbHost;               // "CDDB Host": hello host name
+  std::string cddbUser;               // "CDDB User": hello user name
+  int cddbServer = 0;                 // "CDDB Server": index into servers, 0..serverCount
+  int cdMode = 1;                     // "CD Mode" 0..3
+  int repeat = 0;                     // "Repeat" 0..1
+  int jitterBuffer = 0;               // "Jitter Buffer" 0..3
+  int selectedDrive = 0;              // "Selected Drive" 0..8
+  int firstCddb = 1;                  // "First cddb" 0..1
+  int firstCd = 1;                    // "First CD" 0..1
+  std::string lyricsHost;             // "Lyrics Add"
+  float audioCdLevel = 7.0f;          // "Audio CD Level" 0..10
+  float audioMicrophoneLevel = 7.0f;  // "Audio Microphone Level" 0..10
+  int useFullScreen = 0;              // "Use Full Screen" 0..1
+  int panelDisplay = 0;               // "Panel Display" 0 microphone, 1 lyrics
+  int useSplashScreen = 1;            // "Use Splash Screen" 0..1
+  std::string browser = "none";       // "Browser": path of the web browser, or "none"
+  // "Lyrics Service": "lrclib" or "site" (the lyrics site at "Lyrics Add").
+  std::string lyricsService = kLyricsServiceLrclib;
+  std::string lyricsUrl = kDefaultLyricsUrl;  // "Lyrics URL": LRCLIB's address
 
   CddbServerEntry servers[kMaxCddbServers];
   int serverCount = 0;

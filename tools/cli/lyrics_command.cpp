@@ -1,5 +1,6 @@
 #include "tools/cli/lyrics_command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -160,6 +161,9 @@ int CommandLyrics(const std::vector<std::string>& args, std::string* out, std::s
     std::lock_guard<std::mutex> guard(cdInfo.lock);
     titles = cdTitles;
   }
+  std::stable_sort(
+      report.tracks.begin(), report.tracks.end(),
+      [](const LyricsTrackReport& a, const LyricsTrackReport& b) { return a.track < b.track; });
   std::string lines;
   for (const LyricsTrackReport& track : report.tracks)
     lines += "track " + std::to_string(track.track + 1) + " (" + titles.tracks[track.track].title +
