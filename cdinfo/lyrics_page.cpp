@@ -106,6 +106,8 @@ std::string WrapLyricsLines(std::string_view text) {
 std::string LyricsSectionFromText(std::string_view text, int track, std::string_view title,
                                   bool wrap) {
   std::string body = PlainCharacters(cdinfo::AsUtf8(text));
+  // The file's sections are found by "Lyrics for Track <n>": fetched text never says it.
+  ReplaceAll(&body, "Lyrics for Track", "Lyrics for track");
   MaskWords(&body);
   if (wrap) body = WrapLyricsLines(body);
   // The heading stays one line of its own whatever its length: the file's sections are found

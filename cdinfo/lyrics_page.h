@@ -17,7 +17,9 @@ bool CleanLyricsPage(std::string_view page, int track, std::string_view title,
                      std::string* section);
 
 // The section for track from plain lyrics text: heading line, the text (UTF-8; carriage
-// returns and control characters removed, tabs as blanks, words masked), ending in a line end.
+// returns and control characters removed, tabs as blanks, words masked, "Lyrics for Track"
+// written "Lyrics for track" so that it cannot pass for a section heading), ending in a line
+// end.
 // Lines are wrapped unless the text is time-tagged.
 std::string LyricsSectionFromText(std::string_view text, int track, std::string_view title,
                                   bool wrap);

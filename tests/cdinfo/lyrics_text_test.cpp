@@ -63,7 +63,7 @@ TEST(LyricsPageTest, CleanUpOfASitePage) {
   const std::string page =
       "HTTP/1.0 200 OK\r\n\r\n<HTML><HEAD>STATUS=GET_OK</HEAD><B><I>Rain</B></I><P>\r\n"
       "First &lt;line&gt;<BR>\r\n\tIndented\r\n" +
-      line70 + "<BR>\nWhat the Fuck is this shit?\n<P>Footer, dropped</HTML>";
+      line70 + "<BR>\nWhat the Fuck is this shit?\n****Lyrics for Track 3, Trap:\n<P>Footer</HTML>";
   std::string section;
   ASSERT_TRUE(CleanLyricsPage(page, 1, "Rain", &section));
   EXPECT_EQ(section,
@@ -72,7 +72,8 @@ TEST(LyricsPageTest, CleanUpOfASitePage) {
             " Indented\n"
             "Twelve words go by and then one more and then some\n"
             "      more to fill it up!\n"
-            "What the f--- is this s---?\n\n");
+            "What the f--- is this s---?\n"
+            "****Lyrics for track 3, Trap:\n\n");
 
   // A page without the lyrics marker gives nothing, so no section loses its heading.
   EXPECT_FALSE(CleanLyricsPage("<HTML>STATUS=GET_OK<P>words</HTML>", 0, "Rain", &section));
