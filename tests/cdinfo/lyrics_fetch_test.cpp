@@ -2,8 +2,6 @@
 // 127.0.0.1, into the disc's CD information file.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <map>
 #include <memory>
 
 #include "cdinfo/cddb.h"
@@ -11,6 +9,7 @@
 #include "cdinfo/internet_worker.h"
 #include "cdinfo/lyrics_fetch.h"
 #include "tests/cdinfo/cdinfo_fixture.h"
+#include "tests/support/canned_replies.h"
 #include "tests/support/test_http_server.h"
 #include "tests/support/trace_capture.h"
 #include "tests/support/window_loop.h"
@@ -84,8 +83,7 @@ class LyricsFetchTest : public CdInfoTest {
   void StartSite() {
     server_ = std::make_unique<TestHttpServer>(
         [this](const std::string& request) {
-          return Reply(request.substr(0, request.find("\r\n")), SitePage("unused"),
-                       "<HTML>No Songs Found</HTML>");
+          return Reply(request.substr(0, request.find("\r\n")), "<HTML>No Songs Found</HTML>");
         },
         "\r\n");
     settings.lyricsService = "site";
@@ -95,35 +93,20 @@ class LyricsFetchTest : public CdInfoTest {
   void StartLrclib() {
     server_ = std::make_unique<TestHttpServer>([this](const std::string& request) {
       const size_t start = request.find(' ') + 1;
-      return Reply(request.substr(start, request.find(' ', start) - start), "", kNotFoundJson);
+      return Reply(request.substr(start, request.find(' ', start) - start), kNotFoundJson);
     });
     settings.lyricsService = "lrclib";
     settings.lyricsUrl = "http://" + server_->HostPort() + "/";
   }
   std::string Site(const std::string& path) { return "GET http://" + server_->HostPort() + path; }
 
-  void Answer(const std::string& key, ServerReply reply) {
-    std::lock_guard<std::mutex> guard(lock_);
-    replies_[key] = std::move(reply);
+  void Answer(const std::string& key, ServerReply reply) { replies_.Set(key, std::move(reply)); }
+  void SetGate(bool open) { replies_.SetGate(open); }
+  ServerReply Reply(const std::string& key, const std::string& otherwise) {
+    return replies_.Take(
+        key, [&key](const std::string& canned) { return canned == key; }, ServerReply{otherwise});
   }
-  void SetGate(bool open) {
-    {
-      std::lock_guard<std::mutex> guard(lock_);
-      gateOpen_ = open;
-    }
-    gateChanged_.notify_all();
-  }
-  ServerReply Reply(const std::string& key, const std::string&, const std::string& otherwise) {
-    std::unique_lock<std::mutex> guard(lock_);
-    gateChanged_.wait(guard, [this] { return gateOpen_; });
-    keys_.push_back(key);
-    const auto found = replies_.find(key);
-    return found != replies_.end() ? found->second : ServerReply{otherwise};
-  }
-  std::vector<std::string> Keys() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return keys_;
-  }
+  std::vector<std::string> Keys() { return replies_.Seen(); }
 
   int Fetch(int selector, LyricsReport* report) {
     lyricsState.lyricsTrackSelector = selector;
@@ -142,11 +125,7 @@ class LyricsFetchTest : public CdInfoTest {
 
   std::unique_ptr<TestHttpServer> server_;
   std::string file_;
-  std::mutex lock_;
-  std::condition_variable gateChanged_;
-  bool gateOpen_ = true;
-  std::map<std::string, ServerReply> replies_;
-  std::vector<std::string> keys_;
+  CannedReplies replies_;
 };
 
 const char kNotFoundNote[] = "Lyrics for this song were not found on the Internet";
@@ -349,8 +328,7 @@ TEST_F(LyricsFetchTest, FailuresEndTheRunWithAClearMessageAndLoseNothing) {
     EXPECT_EQ(host_.Calls().back(), "lyrics:Lyrics search stopped: " + report.failure);
     EXPECT_NE(trace.Text().find("FetchLyrics: " + report.failure), std::string::npos);
     server_.reset();
-    replies_.clear();
-    keys_.clear();
+    replies_.Clear();
   }
   EXPECT_TRUE(boxes_.Boxes().empty());
 

@@ -47,18 +47,11 @@ bool Parse(const std::vector<std::string>& args, Arguments* parsed, std::string*
       parsed->url = args[++i];
     } else if (arg == "--folder" && hasValue) {
       parsed->folder = args[++i];
-    } else if (!arg.empty() && arg[0] != '-' && parsed->disc.empty()) {
-      parsed->disc = arg;
-    } else {
-      *err += "unexpected argument '" + arg + "'\n";
+    } else if (!TakeDiscArgument(arg, &parsed->disc, err)) {
       return false;
     }
   }
-  if (parsed->disc.empty()) {
-    *err += "no disc image given\n";
-    return false;
-  }
-  return true;
+  return DiscGiven(parsed->disc, err);
 }
 
 // The site is named by host[:port]; a URL's scheme and path are left off.
