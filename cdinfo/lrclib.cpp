@@ -5,7 +5,6 @@
 #include "cdinfo/http_client.h"
 #include "cdinfo/lyrics_page.h"
 #include "cdinfo/lyrics_request.h"
-#include "diagnostics/diagnostics.h"
 #include "diagnostics/version.h"
 #include "platform/net/web_client.h"
 
@@ -125,12 +124,16 @@ LyricsOutcome LrclibService::SearchSongs(const LyricsQuery& query,
 
 LyricsOutcome LrclibService::GetLyrics(const std::string& songId, const LyricsQuery& query,
                                        std::string* section) {
+  // A record already read is used when it says what the song has; else it is asked for by id.
+  const auto known = [&songId](const LrclibRecord& r) {
+    return std::to_string(r.id) == songId &&
+           (!r.syncedLyrics.empty() || !r.plainLyrics.empty() || r.instrumental);
+  };
   LrclibRecord record;
-  const auto same = [&songId](const LrclibRecord& r) { return std::to_string(r.id) == songId; };
-  if (const auto it = std::find_if(searched_.begin(), searched_.end(), same);
+  if (const auto it = std::find_if(searched_.begin(), searched_.end(), known);
       it != searched_.end()) {
     record = *it;
-  } else if (same(found_)) {
+  } else if (known(found_)) {
     record = found_;
   } else {
     const LyricsOutcome outcome = Record("/api/get/" + UrlEncode(songId), &record);
