@@ -44,7 +44,9 @@ LyricsOutcome LrclibService::Get(const std::string& path, std::string* body) {
   request.cancel = cancel_;
   WebResponse response;
   if (!WebGet(request, &response)) {
-    failure_ = "no answer from " + std::string(kLrclibName) + " (" + response.error + ")";
+    failure_ = Cancelled()
+                   ? std::string("cancelled")
+                   : "no answer from " + std::string(kLrclibName) + " (" + response.error + ")";
     return LyricsOutcome::kFailed;
   }
   if (response.status == 404) return LyricsOutcome::kNotFound;

@@ -2,7 +2,9 @@
 // 127.0.0.1, into the disc's CD information file.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "cdinfo/cddb.h"
 #include "cdinfo/http_client.h"
@@ -76,6 +78,7 @@ class LyricsFetchTest : public CdInfoTest {
     server_.reset();
     httpState.waitMilliseconds = kDefaultHttpWaitMs;
     lyricsState.lyricsTrackSelector = -1;
+    lyricsState.cancel = 0;
     CdInfoTest::TearDown();
   }
 
@@ -385,4 +388,21 @@ TEST_F(LyricsFetchTest, AWorkersFetchShowsAndAsksOnTheWindowThread) {
   EXPECT_EQ(host_.songDialogs.size(), 1u);
   EXPECT_TRUE(host_.Called("lyrics:Lyrics found for 1 of 1 track"));
   EXPECT_EQ(Section(2), "white");
+}
+
+TEST_F(LyricsFetchTest, CancelEndsTheRunAtItsExchange) {
+  StartLrclib();
+  const std::string before = ReadAll(file_);
+  SetGate(false);
+  GetLyricsFromInternet(nullptr);
+  // Once the first request is at the server, the run is cancelled.
+  for (int i = 0; i < 10000 && server_->Requests().empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(server_->Requests().size(), 1u);
+  TraceCapture trace;
+  CancelLyricsFetch();
+  SetGate(true);
+  ASSERT_TRUE(WaitForInternetWorker(10000));
+  EXPECT_EQ(host_.Calls().back(), "lyrics:Lyrics search stopped: cancelled");
+  EXPECT_EQ(ReadAll(file_), before);
 }
