@@ -189,12 +189,15 @@ int CdgVisibleIndex(const CdgScreen& screen, int x, int y) {
   return screen.pixels[kCdgTileHeight + vOffset + y][kCdgTileWidth + hOffset + x];
 }
 
-void CdgVisibleArgb(const CdgScreen& screen, uint32_t* out) {
+void CdgVisibleArgbRow(const CdgScreen& screen, int y, uint32_t* out) {
   uint32_t palette[kCdgColours];
   for (int i = 0; i < kCdgColours; ++i) palette[i] = CdgArgb(screen, i);
+  for (int x = 0; x < kCdgVisibleWidth; ++x) out[x] = palette[CdgVisibleIndex(screen, x, y) & 0x0F];
+}
+
+void CdgVisibleArgb(const CdgScreen& screen, uint32_t* out) {
   for (int y = 0; y < kCdgVisibleHeight; ++y)
-    for (int x = 0; x < kCdgVisibleWidth; ++x)
-      *out++ = palette[CdgVisibleIndex(screen, x, y) & 0x0F];
+    CdgVisibleArgbRow(screen, y, out + y * kCdgVisibleWidth);
 }
 
 void RenderCdgAt(const uint8_t* packs, size_t packCount, int64_t position, CdgScreen* out) {

@@ -74,8 +74,9 @@ void DecodeCdgPacks(CdgDecoder* decoder, const uint8_t* packs, size_t count);
 // A colour table entry as 0xAARRGGBB: each 4-bit component times 17, alpha 0 for the
 // transparent colour, else 255.
 uint32_t CdgArgb(const CdgScreen& screen, int index);
-// The shown 288 x 192 area, row by row, as 0xAARRGGBB.
+// The shown 288 x 192 area, row by row, as 0xAARRGGBB; or one row y of it (288 pixels).
 void CdgVisibleArgb(const CdgScreen& screen, uint32_t* out);
+void CdgVisibleArgbRow(const CdgScreen& screen, int y, uint32_t* out);
 // The colour index shown at (x, y) of the visible area.
 int CdgVisibleIndex(const CdgScreen& screen, int x, int y);
 
