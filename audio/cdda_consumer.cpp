@@ -193,3 +193,11 @@ int64_t CddaStreamBytePosition() {
 void CddaResetConsumer() {
   cddaRing.consumerOffset.store(0, std::memory_order_relaxed);
 }
+
+void CddaSetDataReady(bool ready) {
+  soundBlock.cdDataReady.store(ready ? 1 : 0, std::memory_order_seq_cst);
+}
+
+bool CddaDataReady() {
+  return soundBlock.cdDataReady.load(std::memory_order_seq_cst) != 0;
+}

@@ -19,3 +19,8 @@ int64_t CddaStreamBytePosition();
 // The read offset goes back to the start of the slot (a new range starts). Only while the
 // consumer is out of the ring.
 void CddaResetConsumer();
+
+// The ring's ready flag (cdDataReady): the reader raises it when a run may start playing, a stop
+// lowers it; the consumer plays the ring only while it is up. Any thread.
+void CddaSetDataReady(bool ready);
+bool CddaDataReady();

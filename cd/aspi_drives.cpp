@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "cd/disk_space.h"
-#include "cd/player.h"
+#include "cd/play_state.h"
 #include "diagnostics/diagnostics.h"
 #include "platform/sync/event.h"
 #include "settings/settings.h"

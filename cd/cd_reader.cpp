@@ -8,12 +8,10 @@
 #include <cstring>
 #include <thread>
 
+#include "audio/cdda_consumer.h"
 #include "audio/cdda_ring.h"
-#include "audio/sound_block.h"
 #include "cd/aspi_drives.h"
-#include "cd/cdda_manager.h"
-#include "cd/player.h"
-#include "cd/player_internal.h"
+#include "cd/play_state.h"
 #include "cd/read_commands.h"
 #include "cd/ripper.h"
 #include "diagnostics/diagnostics.h"
@@ -27,6 +25,8 @@ constexpr int32_t kSector = kRawSectorBytes;  // bytes of audio per sector
 constexpr int kSeekPollMs = 10;
 
 std::atomic<CdReaderMessagePump> messagePump{nullptr};
+CdStreamHost defaultHost;
+std::atomic<CdStreamHost*> installedHost{nullptr};
 
 bool StopRequested() {
   return cdReader.stopReading.load(std::memory_order_seq_cst) != 0;
@@ -76,7 +76,7 @@ void StartStreaming() {
   CdReaderState& c = cdReader;
   cddaRing.draining.store(0, std::memory_order_release);
   c.runStarting = 0;
-  soundBlock.cdDataReady.store(1, std::memory_order_seq_cst);
+  CddaSetDataReady(true);
   c.cddaCommandPending.store(0, std::memory_order_release);
   c.resumingFromPause.store(0, std::memory_order_release);
   player.nextPressed.store(0, std::memory_order_release);
@@ -106,9 +106,7 @@ void WaitForConsumer(int32_t run) {
   CddaRingState& r = cddaRing;
   for (;;) {
     if (r.drainedRun.load(std::memory_order_acquire) == run) return;
-    if (r.consumerRun.load(std::memory_order_seq_cst) != run &&
-        soundBlock.cdDataReady.load(std::memory_order_seq_cst) == 0)
-      return;
+    if (r.consumerRun.load(std::memory_order_seq_cst) != run && !CddaDataReady()) return;
     r.drainedEvent.Wait(kInfinite);
   }
 }
@@ -116,7 +114,7 @@ void WaitForConsumer(int32_t run) {
 // The stop path of a run: the manager is told, then the consumer's hand-over is awaited.
 void StopRun(void* window, int32_t run, int mode) {
   CddaRingState& r = cddaRing;
-  CDDAManager(window, CDDA_KILL);
+  StreamHost().RunStopped(window);
   r.resumeMark.store(-1, std::memory_order_seq_cst);
   cdReader.cddaCommandPending.store(0, std::memory_order_release);
   WaitForConsumer(run);
@@ -134,7 +132,7 @@ void TestForDisc(void* window, int mode) {
   if (!device || device->StatusMediaPresent(&present) != 0 || present) return;
   Trace("ReadCD: the disc has gone\n");
   if (mode == kReaderStream && player.cdState.load(std::memory_order_acquire) == CD_PLAY)
-    CdStop(window);
+    StreamHost().DiscGone(window);
   CdReadDriver(window, kReaderStop);
 }
 
@@ -261,8 +259,13 @@ void SetCdReaderMessagePump(CdReaderMessagePump pump) {
   messagePump.store(pump, std::memory_order_release);
 }
 
-void SwapSampleBytes(uint8_t* data, int32_t length) {
-  for (int32_t i = 0; i + 1 < length; i += 2) std::swap(data[i], data[i + 1]);
+void SetCdStreamHost(CdStreamHost* host) {
+  installedHost.store(host, std::memory_order_release);
+}
+
+CdStreamHost& StreamHost() {
+  CdStreamHost* host = installedHost.load(std::memory_order_acquire);
+  return host ? *host : defaultHost;
 }
 
 bool CddaStreamDrained() {
@@ -397,7 +400,7 @@ void ReadTrack(int trackIndex, void* window, int mode) {
       StopRun(window, run, mode);
       break;
     }
-    const int answer = SongDoneHandler(window);
+    const int answer = StreamHost().NextRange(window);
     if (answer == 1) {
       rangeStart = player.playStartFrame.load(std::memory_order_acquire);
       first = rangeStart - kLeadInFrames;
@@ -410,14 +413,8 @@ void ReadTrack(int trackIndex, void* window, int mode) {
     }
     if (answer == 0) {
       ClearRing();
-      CdStop(window);
       r.ringDrained.store(0, std::memory_order_release);
-      if (player.currentTrack.load(std::memory_order_acquire) ==
-              player.lastTrack.load(std::memory_order_acquire) &&
-          !player.repeat.load(std::memory_order_acquire)) {
-        cdplayer::SetPlayPosition(0);
-        cdplayer::CdFindPlayable();
-      }
+      StreamHost().PlayedOut(window);
     } else {
       Trace("wrong response from SongDoneHandler\n");
     }
@@ -456,7 +453,7 @@ int CdReadDriver(void* window, int mode) {
     // A restart raises the stop before it asks for the restart, so this clears the stop of
     // every restart taken here; a later one leaves restartPending set and ends the next run.
     c.stopReading.store(0, std::memory_order_seq_cst);
-    CdStartTrack(window);
+    StreamHost().RestartRange(window);
     while (player.seekPending.load(std::memory_order_acquire) &&
            c.readerThreadRunning.load(std::memory_order_acquire))
       std::this_thread::sleep_for(std::chrono::milliseconds(kSeekPollMs));

@@ -2,8 +2,8 @@
 // CD ring (audio/cdda_ring.h), with jitter removed by overlapping consecutive reads and
 // matching the overlap byte for byte, and bytes swapped where the drive delivers big-endian
 // samples. In stream mode the ring feeds the audio thread's consumer and the reader moves from
-// range to range as the player says (SongDoneHandler); in rip mode every chunk goes to the WAV
-// writer (cd/ripper.h).
+// range to range as its host (the player) says; in rip mode every chunk goes to the WAV writer
+// (cd/ripper.h). The play range and the hand-over flags are the player's state (cd/play_state.h).
 //
 // The reader runs on the CDDA reader thread the CDDA manager starts for a play (or, for a rip,
 // on the caller's thread). Other threads only raise the stop flag through the manager.
@@ -69,6 +69,30 @@ struct CdReaderState {
 
 extern CdReaderState cdReader;
 
+// What the reader and the CDDA manager ask of the player they stream for. The player installs
+// it at start (ResetCdPlayer). Without one the stream stops at the end of each range.
+class CdStreamHost {
+ public:
+  virtual ~CdStreamHost() = default;
+  // Reader thread: the play range has played out. 1: the next range is set, 0: stop, -1: no
+  // audio disc.
+  virtual int NextRange(void* /*window*/) { return 0; }
+  // Reader thread: a restart (a track change or a seek) begins; the current track's range is
+  // set again.
+  virtual void RestartRange(void* /*window*/) {}
+  // Reader thread: a run has stopped and the consumer is to leave the ring (CDDA_KILL).
+  virtual void RunStopped(void* /*window*/) {}
+  // Reader thread: the last range has played out and the stream has ended; the player stops.
+  virtual void PlayedOut(void* /*window*/) {}
+  // Reader thread: a read failed and the disc has gone while playing; the player stops.
+  virtual void DiscGone(void* /*window*/) {}
+  // Window thread: a message the stream posted (CddaWindowMessage, cd/cdda_manager.h).
+  virtual void WindowMessage(void* /*window*/, int /*message*/) {}
+};
+// nullptr: the default host above.
+void SetCdStreamHost(CdStreamHost* host);
+CdStreamHost& StreamHost();
+
 // Mode 1 (on the reader thread): streams the current play range and what follows it. Mode 0:
 // rips the current track to a WAV file on the calling thread. Modes 2 and 5 (any thread): raise
 // the stop flag. Returns 0.
@@ -85,6 +109,3 @@ bool CddaStreamDrained();
 // Called between reads on the thread that rips (the window's message pump); null for none.
 using CdReaderMessagePump = void (*)();
 void SetCdReaderMessagePump(CdReaderMessagePump pump);
-
-// Swaps the bytes of every 16-bit sample in data[0..length).
-void SwapSampleBytes(uint8_t* data, int32_t length);

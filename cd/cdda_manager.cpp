@@ -3,17 +3,15 @@
 #include <pthread.h>
 #include <time.h>
 
-#include <algorithm>
 #include <mutex>
 
 #include "audio/cdda_ring.h"
-#include "audio/sound_block.h"
 #include "audio/sound_init.h"
 #include "audio/streaming.h"
 #include "cd/cd_reader.h"
-#include "cd/player.h"
-#include "cd/player_internal.h"
+#include "cd/play_state.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/sync/window_thread.h"
 #include "settings/settings.h"
 
 namespace {
@@ -28,15 +26,13 @@ CddaLink& Link() {
   return link;
 }
 
-std::atomic<CddaWindowPoster> windowPoster{nullptr};
-
 // The reader thread of the last play (window thread only).
 pthread_t readerThread{};
 bool readerThreadStarted = false;
 
 void Post(int message) {
-  if (CddaWindowPoster poster = windowPoster.load(std::memory_order_acquire))
-    poster(cdReader.window.load(std::memory_order_acquire), message);
+  void* window = cdReader.window.load(std::memory_order_acquire);
+  RunOnWindowThread([window, message] { CddaHandleWindowMessage(window, message); });
 }
 
 // What the consumer reports goes into the player's variables and to the main window.
@@ -76,7 +72,7 @@ void NoteStopKind(int command) {
 
 void RaiseStop(void* window, int mode, const char* command) {
   cdReader.cddaCommandPending.store(1, std::memory_order_release);
-  soundBlock.cdDataReady.store(0, std::memory_order_seq_cst);
+  CddaSetDataReady(false);
   CdReadDriver(window, mode);
   WakeReader(command);
 }
@@ -132,10 +128,6 @@ void SetCddaCommandObserver(CddaCommandObserver observer) {
   Link().observer = std::move(observer);
 }
 
-void SetCddaWindowPoster(CddaWindowPoster poster) {
-  windowPoster.store(poster, std::memory_order_release);
-}
-
 int CDDAManager(void* window, int command) {
   if (command < CDDA_PLAY || command > CDDA_PAUSE) return 0;
   CddaCommandObserver observer;
@@ -156,7 +148,7 @@ int CDDAManager(void* window, int command) {
       RaiseStop(window, kReaderStop, "CDDA_STOP");
       break;
     case CDDA_KILL:
-      soundBlock.cdDataReady.store(0, std::memory_order_seq_cst);
+      CddaSetDataReady(false);
       // The reader clears the ring once the consumer is out of it; a paused run keeps it.
       cdReader.ringClearPending.store(
           player.cdState.load(std::memory_order_acquire) != CD_PAUSE ? 1 : 0,
@@ -195,23 +187,5 @@ void CddaShutdown(void* window) {
 }
 
 void CddaHandleWindowMessage(void* window, int message) {
-  (void)window;
-  switch (message) {
-    case kCddaPositionTimer: {
-      const int track =
-          std::clamp(player.currentTrack.load(std::memory_order_acquire), 0, kMaxTracks - 1);
-      const CdTrack& t = player.cdTrack[track];
-      cdplayer::Display().ShowPosition(player.readerPositionSeconds.load(std::memory_order_acquire),
-                                       t.lengthMinutes * 60 + t.lengthSeconds);
-      break;
-    }
-    case kCddaReadErrorText:
-      cdplayer::Display().SetTitleLine("CD read error", "");
-      break;
-    case kCddaTrackLineStale:
-      player.lastShownTrack = -1;
-      break;
-    default:
-      break;
-  }
+  StreamHost().WindowMessage(window, message);
 }

@@ -28,16 +28,13 @@ void CddaJoinReader();
 // Stops the stream (if any) and waits for the reader to end.
 void CddaShutdown(void* window);
 
-// Messages the stream posts to the main window.
+// Messages the stream posts to the main window. The audio and reader threads post them through
+// RunOnWindowThread (platform/sync/window_thread.h); the window thread handles each one.
 enum CddaWindowMessage : int {
   kCddaPositionTimer = 10,   // timer id 10: the position slider follows readerPositionSeconds
   kCddaReadErrorText = 11,   // the title line shows "CD read error"
   kCddaTrackLineStale = 12,  // the track line is drawn again at the next tick
 };
-// Posts a message to the window's thread; called on the audio and reader threads, so it must
-// not block. Null: messages are dropped.
-using CddaWindowPoster = void (*)(void* window, int message);
-void SetCddaWindowPoster(CddaWindowPoster poster);
 // Window thread: what a posted message does.
 void CddaHandleWindowMessage(void* window, int message);
 

@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <numeric>
 
+#include "cd/cd_reader.h"
 #include "cd/cdda_manager.h"
 #include "cd/player_internal.h"
 #include "cdinfo/info_file.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/sync/window_thread.h"
 #include "settings/settings.h"
 
 PlayerState player;
@@ -29,6 +31,7 @@ int ClampTrack(int track) {
 }  // namespace
 
 CdPlayerDisplay& Display() {
+  CheckWindowThread("CdPlayerDisplay");
   return installedDisplay ? *installedDisplay : defaultDisplay;
 }
 CdDiscHooks& Hooks() {
@@ -175,7 +178,33 @@ bool IsDataTrack(int track) {
   return TestMark(player.dataMarks, track);
 }
 
+namespace {
+
+// The player as the stream's host: what the reader and the CDDA manager ask of it.
+class PlayerStreamHost final : public CdStreamHost {
+ public:
+  int NextRange(void* window) override { return SongDoneHandler(window); }
+  void RestartRange(void* window) override { CdStartTrack(window); }
+  void RunStopped(void* window) override { CDDAManager(window, CDDA_KILL); }
+  void PlayedOut(void* window) override {
+    CdStop(window);
+    // After the last track the first playable one is cued.
+    if (player.currentTrack.load(std::memory_order_acquire) ==
+            player.lastTrack.load(std::memory_order_acquire) &&
+        !player.repeat.load(std::memory_order_acquire)) {
+      SetPlayPosition(0);
+      CdFindPlayable();
+    }
+  }
+  void DiscGone(void* window) override { CdStop(window); }
+  void WindowMessage(void* /*window*/, int message) override { ShowStreamMessage(message); }
+};
+PlayerStreamHost streamHost;
+
+}  // namespace
+
 void ResetCdPlayer() {
+  SetCdStreamHost(&streamHost);
   CdDevice* device = player.device.load(std::memory_order_acquire);
   player.cdState = CD_NOCD;
   player.currentTrack = 0;
@@ -344,7 +373,8 @@ void CdPlayPause(void* window) {
 }
 
 void CdStop(void* window) {
-  Display().ShowPlayButtonReleased();
+  // The reader thread stops the player at the end of the disc and when the disc has gone.
+  RunOnWindowThread([] { Display().ShowPlayButtonReleased(); });
   if (!HasAudioDisc()) return;
   player.positionSeconds.store(0, std::memory_order_release);
   player.restartPending.store(0, std::memory_order_release);

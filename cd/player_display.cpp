@@ -2,9 +2,10 @@
 // blinking progress text.
 #include <algorithm>
 
+#include "cd/cdda_manager.h"
 #include "cd/player.h"
-#include "cdinfo/text_util.h"
 #include "cd/player_internal.h"
+#include "cdinfo/text_util.h"
 
 using namespace cdplayer;
 
@@ -111,4 +112,25 @@ void CdStartStatusBlink(const std::string& text) {
 
 void CdStopStatusBlink() {
   player.blinkCounter.store(0, std::memory_order_release);
+}
+
+void cdplayer::ShowStreamMessage(int message) {
+  switch (message) {
+    case kCddaPositionTimer: {
+      const int track =
+          std::clamp(player.currentTrack.load(std::memory_order_acquire), 0, kMaxTracks - 1);
+      const CdTrack& t = player.cdTrack[track];
+      Display().ShowPosition(player.readerPositionSeconds.load(std::memory_order_acquire),
+                             t.lengthMinutes * 60 + t.lengthSeconds);
+      break;
+    }
+    case kCddaReadErrorText:
+      Display().SetTitleLine("CD read error", "");
+      break;
+    case kCddaTrackLineStale:
+      player.lastShownTrack = -1;
+      break;
+    default:
+      break;
+  }
 }

@@ -39,4 +39,7 @@ bool CdFindPlayableBackward();
 // A new disc: the play order becomes a fresh permutation of its tracks.
 void ShuffleOrderForNewDisc();
 
+// Window thread: what a message the stream posted shows (CddaWindowMessage).
+void ShowStreamMessage(int message);
+
 }  // namespace cdplayer

@@ -1,6 +1,7 @@
 #include "cd/read_commands.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "cd/aspi_drives.h"
@@ -79,4 +80,8 @@ int read_atapi(int32_t sector) {
               srb.status, sectorSize, sector, srb.adapter, srb.lun, srb.target, readMethod);
   }
   return srb.status;
+}
+
+void SwapSampleBytes(uint8_t* data, int32_t length) {
+  for (int32_t i = 0; i + 1 < length; i += 2) std::swap(data[i], data[i + 1]);
 }

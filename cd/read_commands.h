@@ -16,3 +16,7 @@ int BuildReadCdb(int readMethod, int32_t lba, int count, int lun, uint8_t cdb[16
 // Reads one sector of the selected drive at `sector` (a logical block address) with the
 // current read settings and throws the data away. Returns the final request status.
 int read_atapi(int32_t sector);
+
+// Swaps the bytes of every 16-bit sample in data[0..length) (drives that deliver big-endian
+// samples).
+void SwapSampleBytes(uint8_t* data, int32_t length);

@@ -14,8 +14,8 @@
 
 #include "audio/cdda_ring.h"
 #include "cd/aspi_drives.h"
-#include "cd/cd_reader.h"
 #include "cd/disk_space.h"
+#include "cd/read_commands.h"
 #include "cdinfo/info_file.h"
 #include "cdinfo/text_util.h"
 #include "diagnostics/diagnostics.h"

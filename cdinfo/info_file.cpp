@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 #include "cdinfo/cddb_entry.h"
 #include "cdinfo/text_util.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/sync/window_thread.h"
 #include "settings/settings.h"
 
 CdTitles cdTitles;
@@ -179,9 +181,61 @@ void SetCdInfoHost(CdInfoHost* host) {
   cdInfo.host.store(host, std::memory_order_release);
 }
 
-CdInfoHost& Host() {
+namespace {
+
+CdInfoHost& InstalledHost() {
   CdInfoHost* host = cdInfo.host.load(std::memory_order_acquire);
   return host ? *host : defaultHost;
+}
+
+// What the CD information code calls: the questions about the player go straight to the
+// installed host (they read shared state); what it shows runs on the window thread, posted when
+// the lookup worker asks, and the dialog's answer is waited for.
+class WindowThreadHost final : public CdInfoHost {
+ public:
+  int LastTrack() override { return InstalledHost().LastTrack(); }
+  int CurrentTrack() override { return InstalledHost().CurrentTrack(); }
+  bool HasAudioDisc() override { return InstalledHost().HasAudioDisc(); }
+
+  void ShowTitles(void* window) override {
+    Post([window] { InstalledHost().ShowTitles(window); });
+  }
+  void ShowLyrics(void* window, const std::string& text) override {
+    Post([window, text] { InstalledHost().ShowLyrics(window, text); });
+  }
+  void ShowStatusLine(void* window, const std::string& text) override {
+    Post([window, text] { InstalledHost().ShowStatusLine(window, text); });
+  }
+  void ShowTitleLine(void* window) override {
+    Post([window] { InstalledHost().ShowTitleLine(window); });
+  }
+  void ShowArtistLine(void* window, const std::string& artist) override {
+    Post([window, artist] { InstalledHost().ShowArtistLine(window, artist); });
+  }
+  void StartBlink(void* window, const std::string& text) override {
+    Post([window, text] { InstalledHost().StartBlink(window, text); });
+  }
+  void StopBlink(void* window) override {
+    Post([window] { InstalledHost().StopBlink(window); });
+  }
+  void MarkKnownCd(void* window) override {
+    Post([window] { InstalledHost().MarkKnownCd(window); });
+  }
+  std::string SelectCd(void* window, const std::vector<std::string>& entries) override {
+    std::string picked;  // nothing picked when the dialog cannot be shown
+    CallOnWindowThread([&] { picked = InstalledHost().SelectCd(window, entries); });
+    return picked;
+  }
+
+ private:
+  static void Post(std::function<void()> call) { RunOnWindowThread(std::move(call)); }
+};
+WindowThreadHost windowThreadHost;
+
+}  // namespace
+
+CdInfoHost& Host() {
+  return windowThreadHost;
 }
 
 void SetDiscLayout(const DiscLayout& layout) {

@@ -70,6 +70,8 @@ extern CdTitles cdTitles;
 
 // nullptr installs the default host (player state from the layout, no display).
 void SetCdInfoHost(CdInfoHost* host);
+// The host as the CD information code calls it: display calls and the dialog run on the window
+// thread (platform/sync/window_thread.h) whichever thread makes them.
 CdInfoHost& Host();
 
 // The player hands over a newly scanned disc; its disc id is computed at once.

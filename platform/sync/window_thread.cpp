@@ -1,7 +1,9 @@
 #include "platform/sync/window_thread.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -39,6 +41,10 @@ void MarkWindowThread() {
   windowThread.marked.store(true, std::memory_order_release);
 }
 
+void UnmarkWindowThread() {
+  windowThread.marked.store(false, std::memory_order_release);
+}
+
 bool OnWindowThread() {
   if (!windowThread.marked.load(std::memory_order_acquire)) return false;
   return std::this_thread::get_id() == windowThread.id;
@@ -65,6 +71,38 @@ void RunOnWindowThread(std::function<void()> call) {
     return;
   }
   poster(std::move(call));
+}
+
+bool CallOnWindowThread(std::function<void()> call) {
+  if (!call) return true;
+  struct Completion {
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;
+    bool ran = false;
+  };
+  // Ends the wait when the posted call is destroyed, whether it ran or was discarded.
+  struct Finisher {
+    explicit Finisher(std::shared_ptr<Completion> c) : completion(std::move(c)) {}
+    std::shared_ptr<Completion> completion;
+    ~Finisher() {
+      std::lock_guard<std::mutex> guard(completion->lock);
+      completion->finished = true;
+      completion->done.notify_all();
+    }
+  };
+  auto completion = std::make_shared<Completion>();
+  {
+    auto finisher = std::make_shared<Finisher>(completion);
+    RunOnWindowThread([finisher, call = std::move(call)] {
+      call();
+      std::lock_guard<std::mutex> guard(finisher->completion->lock);
+      finisher->completion->ran = true;
+    });
+  }
+  std::unique_lock<std::mutex> guard(completion->lock);
+  completion->done.wait(guard, [&] { return completion->finished; });
+  return completion->ran;
 }
 
 void CheckWindowThread(const char* where) {

@@ -22,13 +22,15 @@
 #include "tests/cd/ring_test_support.h"
 #include "tests/support/cd_test_support.h"
 #include "tests/support/trace_capture.h"
+#include "tests/support/window_loop.h"
 
 namespace {
 
-std::atomic<int> positionPosts{0};
-void CountPosts(void*, int message) {
-  if (message == kCddaPositionTimer) ++positionPosts;
-}
+// Counts the position messages the stream posts (each one moves the position display).
+struct PositionCounter : CdPlayerDisplay {
+  void ShowPosition(int, int) override { ++posts; }
+  std::atomic<int> posts{0};
+};
 
 // The disc's 16-bit sample at byte position b (even), as the image holds it.
 int16_t DiscSample(int64_t b) {
@@ -57,8 +59,7 @@ class Reader : public ::testing::Test {
   void SetUp() override {
     UseScratchCdInfoFolder(dir_.path());
     ResetRingForTest();
-    positionPosts = 0;
-    SetCddaWindowPoster(CountPosts);
+    SetCdPlayerDisplay(&positions_);
     // 20 s, 3 s and 4 s.
     cue_ = WriteDiscImage(dir_.path(), "disc", {{1500}, {225}, {300}});
   }
@@ -66,7 +67,7 @@ class Reader : public ::testing::Test {
     CddaShutdown(nullptr);
     stream_.reset();
     cdReader.failThreadCreation = 0;
-    SetCddaWindowPoster(nullptr);
+    SetCdPlayerDisplay(nullptr);
     ReleaseCdDrives();
     ResetCdPlayer();
     ResetRingForTest();
@@ -97,6 +98,7 @@ class Reader : public ::testing::Test {
   }
   ImageCdDevice* Image() { return dynamic_cast<ImageCdDevice*>(player.device.load()); }
 
+  PositionCounter positions_;
   ScratchDir dir_;
   std::string cue_;
   std::unique_ptr<StreamStandIn> stream_;
@@ -116,7 +118,7 @@ TEST_F(Reader, PlaysOneSongAndStops) {
   EXPECT_EQ(player.currentTrack.load(), 1) << "single song play stays on the song";
   EXPECT_EQ(player.readerIdle.load(), 1);
   EXPECT_EQ(player.readerPositionSeconds.load(), 2);
-  EXPECT_GE(positionPosts.load(), 2) << "each new second is posted to the window";
+  EXPECT_GE(positions_.posts.load(), 2) << "each new second is posted to the window";
 }
 
 TEST_F(Reader, PlaysOnToTheEndOfTheDiscWithOverlappingReads) {
@@ -284,6 +286,56 @@ TEST_F(Reader, PostedMessagesReachThePlayerOnTheWindowThread) {
   CddaHandleWindowMessage(nullptr, kCddaTrackLineStale);
   EXPECT_EQ(player.lastShownTrack, -1);
   SetCdPlayerDisplay(nullptr);
+}
+
+// The player's display is only ever called on the window thread while the real reader and
+// stream threads play, stop, skip and end a disc: what they show is posted (the check is on and
+// would abort a call made on their threads).
+TEST_F(Reader, WhatThePlayingThreadsShowReachesTheWindowThread) {
+  struct Display : CdPlayerDisplay {
+    void ShowPlayButtonReleased() override { ++released; }
+    void ShowPosition(int, int) override { ++positions; }
+    void SetStatusLine(const std::string& text) override { status = text; }
+    int released = 0;
+    int positions = 0;
+    std::string status;
+  } display;
+  TestWindowLoop loop;
+  Load(cue_, kCdModeNormal);
+  SetCdPlayerDisplay(&display);
+  StartStream(1000);
+
+  CdPlayPause(nullptr);
+  ASSERT_TRUE(loop.PumpUntil([&] { return stream_->FramesSoFar() >= 20000; }));
+  CdStop(nullptr);
+  EXPECT_EQ(display.released, 1) << "a stop on the window thread shows at once";
+  ASSERT_TRUE(loop.PumpUntil([] { return player.readerBusy.load() == 0; }));
+  CddaJoinReader();
+
+  const int64_t before = stream_->FramesSoFar();
+  CdPlayPause(nullptr);
+  ASSERT_TRUE(loop.PumpUntil([&] { return stream_->FramesSoFar() >= before + 20000; }));
+  CdToggleSkip(nullptr);  // skips the rest of track 1; tracks 2 and 3 play to the disc's end
+  EXPECT_EQ(display.status.rfind("1. [Skip]", 0), 0u) << display.status;
+  ASSERT_TRUE(loop.PumpUntil([&] {
+    return display.released == 2 && player.cdState.load() == CD_STOP &&
+           player.readerBusy.load() == 0;
+  })) << "the reader's stop at the disc's end shows on the window thread";
+  CddaJoinReader();
+  loop.RunPosted();
+  EXPECT_GT(display.positions, 0);
+  EXPECT_EQ(player.currentTrack.load(), 1) << "the first playable track is cued";
+  const auto segments = stream_->Segments();
+  ASSERT_GE(segments.size(), 4u);
+  ExpectSegment(segments[segments.size() - 2], 1500 * kSector, 225 * kSector);
+  ExpectSegment(segments.back(), 1725 * kSector, 300 * kSector);
+  SetCdPlayerDisplay(nullptr);
+}
+
+TEST(ReaderDeathTest, APlayerDisplayCallOffTheWindowThreadAborts) {
+  TestWindowLoop loop;
+  EXPECT_DEATH(std::thread([] { OutputCurPos(nullptr); }).join(),
+               "CdPlayerDisplay: display call off the window thread");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "tests/cdinfo/cdinfo_fixture.h"
 #include "tests/support/test_http_server.h"
 #include "tests/support/trace_capture.h"
+#include "tests/support/window_loop.h"
 
 namespace {
 
@@ -178,6 +179,22 @@ TEST_F(CddbLookupTest, ChoosingAmongInexactMatches) {
   EXPECT_EQ(server_->Requests()[1], ReadRequest("misc", "01821c04"));
   EXPECT_EQ(cdTitles.albumTitle, "Album B");
   EXPECT_TRUE(fs::exists(root_ / (std::string("Album B ") + kDiscId + ".txt")));
+}
+
+TEST_F(CddbLookupTest, AWorkersLookupShowsAndAsksOnTheWindowThread) {
+  AnswerQuery(kInexact);
+  AnswerRead("misc", Entry("misc", "Band B / Album B"));
+  host_.choice = 1;
+  TestWindowLoop loop;
+  host_.offWindowThread = 0;  // the fixture's set-up ran before there was a window thread
+  HandleCDBB(nullptr);
+  // The worker waits for the dialog's answer until the window loop runs it.
+  ASSERT_TRUE(loop.PumpUntil([] { return WaitForCddbWorkers(0); }));
+  loop.RunPosted();
+  EXPECT_EQ(host_.offWindowThread.load(), 0);
+  EXPECT_EQ(host_.dialogs.size(), 1u);
+  EXPECT_TRUE(host_.Called("known cd"));
+  EXPECT_EQ(cdTitles.albumTitle, "Album B");
 }
 
 TEST_F(CddbLookupTest, NoneOfTheAboveChangesNothing) {

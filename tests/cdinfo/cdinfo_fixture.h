@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -16,6 +17,7 @@
 
 #include "cdinfo/info_file.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/sync/window_thread.h"
 #include "settings/settings.h"
 
 namespace fs = std::filesystem;
@@ -27,6 +29,7 @@ class RecordingHost : public CdInfoHost {
   bool HasAudioDisc() override { return audioDisc; }
   void ShowTitles(void*) override { Record("titles"); }
   void ShowLyrics(void*, const std::string& text) override {
+    NoteThread();
     std::lock_guard<std::mutex> guard(lock_);
     lyrics.push_back(text);
   }
@@ -37,6 +40,7 @@ class RecordingHost : public CdInfoHost {
   void StopBlink(void*) override { Record("blink off"); }
   void MarkKnownCd(void*) override { Record("known cd"); }
   std::string SelectCd(void*, const std::vector<std::string>& entries) override {
+    NoteThread();
     std::lock_guard<std::mutex> guard(lock_);
     dialogs.push_back(entries);
     return choice < entries.size() ? entries[choice] : std::string("nothing chosen");
@@ -55,11 +59,16 @@ class RecordingHost : public CdInfoHost {
   int currentTrack = 0;
   bool audioDisc = true;
   size_t choice = 0;
+  std::atomic<int> offWindowThread{0};  // display calls made off a marked window thread
   std::vector<std::string> lyrics;
   std::vector<std::vector<std::string>> dialogs;
 
  private:
+  void NoteThread() {
+    if (!OnWindowThread()) ++offWindowThread;
+  }
   void Record(const std::string& call) {
+    NoteThread();
     std::lock_guard<std::mutex> guard(lock_);
     calls_.push_back(call);
   }

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <deque>
 #include <thread>
 
 #include "tests/support/trace_capture.h"
+#include "tests/support/window_loop.h"
 
 TEST(WindowThread, CallsFromOtherThreadsArePostedAndCallsOnItRunAtOnce) {
   MarkWindowThread();
@@ -44,4 +46,23 @@ TEST(WindowThreadDeathTest, ADisplayCallOffTheWindowThreadAbortsWhenChecked) {
                "ShowPlayButtonReleased: display call off the window thread");
   SetWindowThreadCheck(false);
   std::thread([] { CheckWindowThread("Unchecked"); }).join();  // no abort when off
+}
+
+TEST(WindowThread, ACallThatWaitsRunsOnTheWindowThreadOrReportsThatItWasDropped) {
+  TestWindowLoop loop;
+  std::atomic<bool> done{false};
+  bool ran = false;
+  bool onWindowThread = false;
+  std::thread worker([&] {
+    ran = CallOnWindowThread([&] { onWindowThread = OnWindowThread(); });
+    done = true;
+  });
+  ASSERT_TRUE(loop.PumpUntil([&] { return done.load(); })) << "the worker waits for the loop";
+  worker.join();
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(onWindowThread);
+
+  SetWindowPoster([](std::function<void()>) {});  // a loop that discards what it is handed
+  std::thread([&] { ran = CallOnWindowThread([] {}); }).join();
+  EXPECT_FALSE(ran);
 }
