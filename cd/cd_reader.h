@@ -65,6 +65,17 @@ struct CdReaderState {
   std::atomic<int32_t> pauseRequested{0};
   // Tests: the reader thread cannot be created.
   std::atomic<int32_t> failThreadCreation{0};
+
+  // CD+G (reader thread): the R-W form the run reads with its audio (an RwForm, 0 for the
+  // audio alone); the raw sub-channel of the last sectors read, whose packs need the sectors
+  // after them; the last track probed for CD+G (its first sector, drive and answer).
+  int32_t subcodeForm = 0;
+  uint8_t rawTail[2 * 96] = {};
+  int32_t rawTailSector = 0;
+  int32_t rawTailCount = 0;
+  int32_t probedTrackSector = -1;
+  const void* probedDevice = nullptr;
+  int32_t probedForm = 0;
 };
 
 extern CdReaderState cdReader;

@@ -8,3 +8,8 @@
 
 // The shown 288 x 192 area as a 32-bit ARGB image (the transparent colour with alpha 0).
 QImage CdgScreenImage(const CdgScreen& screen);
+
+// For the window: the CD+G screen of the track being played, at the position the listener
+// hears (cd/cdg_stream.h), as an image; a null image while there is none. Whether to show it
+// is CurrentTrackHasCdg().
+QImage CurrentCdgImage();

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (error.empty()) std::abort();
     return 0;
   }
-  if (file.bytes.size() % kSubcodeBytes != 0 || file.bytes.size() < size - 1 - kSubcodeBytes)
+  // Whole sectors, and no more than a pack or sector of the file left out.
+  if (file.bytes.size() % kSubcodeBytes != 0 || file.bytes.size() + kSubcodeBytes < size - 1)
     std::abort();
   file.format = format;
   file.firstSector = first;
@@ -33,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   store.Raw(-3, sectors, raw.data());
   std::vector<uint8_t> back(packs.size());
   ParityCounts counts;
-  const size_t out = RawToPackSectors(raw.data(), static_cast<size_t>(sectors), back.data(), &counts);
+  const size_t out =
+      RawToPackSectors(raw.data(), static_cast<size_t>(sectors), back.data(), &counts);
   if (out != static_cast<size_t>(sectors) - 2 || counts.good < 0 || counts.bad < 0) std::abort();
   return 0;
 }
