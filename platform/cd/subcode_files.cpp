@@ -85,51 +85,50 @@ const SubcodeFile* SubcodeStore::FileAt(int32_t sector) const {
 }
 
 // Sector by sector: each comes from the file covering it, in that file's own form, turned into
-// the form asked for with the neighbouring sectors of the same file.
-void SubcodeStore::Packs(int32_t sector, int32_t count, uint8_t* out) const {
+// the form asked for with the neighbouring sectors of the same file (fill: the sector's 96
+// bytes of `form` from sector `local` of the file).
+template <typename Fill>
+void SubcodeStore::EachSector(int32_t sector, int32_t count, uint8_t* out, Fill fill) const {
   for (int32_t i = 0; i < count; ++i) {
     uint8_t* target = out + static_cast<size_t>(i) * kSubcodeBytes;
     std::memset(target, 0, kSubcodeBytes);
     const int64_t s = int64_t{sector} + i;
     if (s < 0 || s > INT32_MAX) continue;
-    const SubcodeFile* f = FileAt(static_cast<int32_t>(s));
-    if (!f) continue;
-    const int64_t local = s - f->firstSector;
-    if (f->format == SubcodeFormat::kPacks) {
-      std::memcpy(target, f->bytes.data() + local * kSubcodeBytes, kSubcodeBytes);
-      continue;
-    }
-    uint8_t raw[(1 + kContext) * kSubcodeBytes] = {};
-    const int64_t available = std::min<int64_t>(1 + kContext, f->Sectors() - local);
-    std::memcpy(raw, f->bytes.data() + local * kSubcodeBytes,
-                static_cast<size_t>(available) * kSubcodeBytes);
-    RawToPackSectors(raw, 1 + kContext, target, nullptr);
+    if (const SubcodeFile* f = FileAt(static_cast<int32_t>(s)))
+      fill(*f, s - f->firstSector, target);
   }
 }
 
+void SubcodeStore::Packs(int32_t sector, int32_t count, uint8_t* out) const {
+  EachSector(sector, count, out, [](const SubcodeFile& f, int64_t local, uint8_t* target) {
+    if (f.format == SubcodeFormat::kPacks) {
+      std::memcpy(target, f.bytes.data() + local * kSubcodeBytes, kSubcodeBytes);
+      return;
+    }
+    uint8_t raw[(1 + kContext) * kSubcodeBytes] = {};
+    const int64_t available = std::min<int64_t>(1 + kContext, f.Sectors() - local);
+    std::memcpy(raw, f.bytes.data() + local * kSubcodeBytes,
+                static_cast<size_t>(available) * kSubcodeBytes);
+    RawToPackSectors(raw, 1 + kContext, target, nullptr);
+  });
+}
+
 void SubcodeStore::Raw(int32_t sector, int32_t count, uint8_t* out) const {
-  for (int32_t i = 0; i < count; ++i) {
-    uint8_t* target = out + static_cast<size_t>(i) * kSubcodeBytes;
-    std::memset(target, 0, kSubcodeBytes);
-    const int64_t s = int64_t{sector} + i;
-    if (s < 0 || s > INT32_MAX) continue;
-    const SubcodeFile* f = FileAt(static_cast<int32_t>(s));
-    if (!f) continue;
-    const int64_t local = s - f->firstSector;
-    if (f->format == SubcodeFormat::kRaw) {
-      std::memcpy(target, f->bytes.data() + local * kSubcodeBytes, kSubcodeBytes);
-      continue;
+  EachSector(sector, count, out, [](const SubcodeFile& f, int64_t local, uint8_t* target) {
+    if (f.format == SubcodeFormat::kRaw) {
+      std::memcpy(target, f.bytes.data() + local * kSubcodeBytes, kSubcodeBytes);
+      return;
     }
     // The packs of this sector and the seven before it, which reach into it.
     uint8_t packs[(1 + kContext) * kSubcodeBytes] = {};
     for (int32_t k = 0; k <= kContext; ++k) {
       const int64_t from = local - kContext + k;
       if (from >= 0)
-        std::memcpy(packs + k * kSubcodeBytes, f->bytes.data() + from * kSubcodeBytes,
+        std::memcpy(packs + k * kSubcodeBytes, f.bytes.data() + from * kSubcodeBytes,
                     kSubcodeBytes);
     }
     constexpr int kHistory = kInterleavePacks - 1;
     const uint8_t* history = packs + kContext * kSubcodeBytes - kHistory * kPackBytes;
     InterleaveRw(packs + kContext * kSubcodeBytes, kPacksPerSector, history, target);
-  }
+  });
 }

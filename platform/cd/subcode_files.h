@@ -59,5 +59,7 @@ class SubcodeStore {
  private:
   // The file covering a sector, or null.
   const SubcodeFile* FileAt(int32_t sector) const;
+  template <typename Fill>
+  void EachSector(int32_t sector, int32_t count, uint8_t* out, Fill fill) const;
   std::vector<SubcodeFile> files_;
 };
