@@ -389,6 +389,15 @@ int ReadCD(void* window, int mode) {
   }
   const bool waited = sent == SS_COMP || c.readDoneEvent.Wait(kInfinite) == kWaitObject0;
   if (waited && srb.status == SS_COMP) r.readError.store(0, std::memory_order_release);
+  if (srb.status != SS_COMP && form != RwForm::kNone && SenseKey(srb) == kSenseKeyIllegalRequest) {
+    // The drive gives the sub-channel but not with the audio: the track plays without its
+    // graphics, and this read goes again the usual way.
+    Trace("ReadCD: the drive does not read audio with the R-W sub-channel; no CD+G\n");
+    c.subcodeForm = c.probedForm = 0;
+    SetCdgStreamTrack(player.currentTrack.load(std::memory_order_acquire), false);
+    c.readPosition.store(position, std::memory_order_relaxed);
+    return ReadCD(window, mode);
+  }
   if (srb.status != SS_COMP) {
     Trace("ReadCD: sectors %d-%d could not be read: status %d, sense key %d, code 0x%02X\n",
           position, position + count - 1, srb.status, SenseKey(srb), SenseCode(srb));

@@ -272,6 +272,8 @@ bool ParseImageDriveString(const std::string& text, ImageDriveOptions* options,
         return false;
       }
       parsed.cdgFiles.emplace_back(static_cast<int>(track), path);
+    } else if (name == "rw-alone" && !hasValue) {
+      parsed.rwAlone = true;
     } else if (name == "rw" && (value == "corrected" || value == "raw" || value == "none")) {
       parsed.rw = value == "corrected" ? ImageDriveOptions::RwSubchannel::kCorrected
                   : value == "raw"     ? ImageDriveOptions::RwSubchannel::kRaw
@@ -497,7 +499,8 @@ int ImageCdDevice::Read(ScsiRequestBlock* srb) {
       const int subchannel = SubchannelBytes(selection);
       audioBytes = (cdb[9] & 0x10) ? kRawSectorBytes : 0;
       if ((expected != 0 && expected != 1) || subchannel < 0 ||
-          (audioBytes == 0 && subchannel == 0) || (cdb[9] & ~0x10) != 0)
+          (audioBytes == 0 && subchannel == 0) || (cdb[9] & ~0x10) != 0 ||
+          (options_.rwAlone && audioBytes > 0 && subchannel > 0))
         return CheckCondition(srb, kSenseKeyIllegalRequest, kAscInvalidFieldInCdb);
       blockSize = audioBytes + subchannel;
       break;

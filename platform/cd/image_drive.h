@@ -24,6 +24,8 @@
 //                      which R-W sub-channel READ CD offers: de-interleaved and corrected
 //                      (selection 4) and raw P-W (selection 1), the default; raw P-W only;
 //                      none (the capabilities page then says so)
+//   rw-alone           READ CD gives the R-W sub-channel only without the audio (with it, the
+//                      command is refused), as some drives do
 //
 // Sub-channel: READ CD answers the R-W sub-channel (raw P-W or packs, with or without the
 // audio) from files beside the image, the first found for a sector winning: the cdg= files;
@@ -62,6 +64,7 @@ struct ImageDriveOptions {
   int maxReadSpeed = 7056;
   std::vector<std::pair<int, std::string>> cdgFiles;  // track, .cdg path
   enum class RwSubchannel { kCorrected, kRaw, kNone } rw = RwSubchannel::kCorrected;
+  bool rwAlone = false;
 };
 
 // True when the drive string names a disc image rather than a device.

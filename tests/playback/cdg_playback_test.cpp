@@ -19,7 +19,9 @@
 #include "platform/cd/subcode.h"
 #include "settings/settings.h"
 #include "tests/cd/disc_image.h"
+#include "tests/playback/playback_support.h"
 #include "tests/support/cd_test_support.h"
+#include "tests/support/trace_capture.h"
 #include "tools/cli/cdg_command.h"
 #include "tools/cli/render_command.h"
 
@@ -105,6 +107,40 @@ TEST_F(CdgPlayback, ScreensFromTheRingEqualTheCdgCommandAtTheSamePositions) {
         for (int x = 0; x < kCdgVisibleWidth; ++x)
           ASSERT_EQ(image.pixel(x, y), CdgArgb(screen, CdgVisibleIndex(screen, x, y)))
               << drive << " at " << kTimes[i] << " s, pixel " << x << "," << y;
+    }
+  }
+}
+
+// The song sounds the same whether its graphics come in corrected or raw form with the audio,
+// or not at all (a drive without R-W, or one that refuses it together with the audio: then
+// the track plays without graphics).
+TEST_F(CdgPlayback, TheSongSoundsTheSameWhateverTheDriveReadsOfItsSubChannel) {
+  const size_t song = 2 * (4 * 4096 + 1800 * 588);  // start-up silence and the song, samples
+  std::vector<int16_t> plain;
+  const std::pair<std::string, bool> drives[] = {{"image:" + demo_ + ",rw=none", false},
+                                                 {demo_, true},
+                                                 {"image:" + demo_ + ",rw=raw", true},
+                                                 {"image:" + demo_ + ",rw-alone", false}};
+  for (const auto& [drive, graphics] : drives) {
+    TraceCapture trace;
+    ResetCdgStream();
+    const fs::path wav = dir_.path() / "song.wav";
+    std::string out, err;
+    ASSERT_EQ(CommandRender({drive, "--track", "1", "--out", wav.string()}, &out, &err), 0) << err;
+    EXPECT_EQ(CurrentTrackHasCdg(), graphics) << drive;
+    const std::vector<int16_t> samples = ReadStereoWav(wav.string());
+    ASSERT_GE(samples.size(), song) << drive;
+    // After the song, silence for as long as the stream's end takes.
+    EXPECT_TRUE(
+        std::all_of(samples.begin() + song, samples.end(), [](int16_t v) { return v == 0; }));
+    if (plain.empty()) {
+      plain.assign(samples.begin(), samples.begin() + song);
+      continue;
+    }
+    EXPECT_TRUE(std::equal(plain.begin(), plain.end(), samples.begin())) << drive;
+    if (drive.find("rw-alone") != std::string::npos) {
+      EXPECT_NE(trace.Text().find("does not read audio with the R-W sub-channel"),
+                std::string::npos);
     }
   }
 }
