@@ -5,6 +5,10 @@
 // range to range as its host (the player) says; in rip mode every chunk goes to the WAV writer
 // (cd/ripper.h). The play range and the hand-over flags are the player's state (cd/play_state.h).
 //
+// A track that carries CD+G (its first sectors are probed when a run starts) is streamed with
+// READ CD and its R-W sub-channel; the packs travel in the ring beside the audio
+// (cd/cdg_stream.h). Every other track is read as before.
+//
 // The reader runs on the CDDA reader thread the CDDA manager starts for a play (or, for a rip,
 // on the caller's thread). Other threads only raise the stop flag through the manager.
 #pragma once
