@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "cd/aspi_drives.h"
 #include "cd/cdg_decoder.h"
+#include "platform/cd/cd_device.h"
 #include "platform/cd/subcode.h"
 
 namespace {
@@ -19,25 +21,41 @@ void PutBigEndian(uint8_t* out, uint32_t value, int bytes) {
   }
 }
 
-// One READ CD of the selected drive into buffer; false with the reason.
+// One READ CD of the selected drive; false with the reason.
+bool SendReadCd(int32_t lba, int32_t count, RwForm form, bool withAudio, uint8_t* buffer,
+                ScsiRequestBlock* srb) {
+  srb->command = SC_EXEC_SCSI_CMD;
+  srb->adapter = cdDrives.currentAdapter.load(std::memory_order_acquire);
+  srb->target = cdDrives.currentTarget.load(std::memory_order_acquire);
+  srb->lun = cdDrives.currentLun.load(std::memory_order_acquire);
+  srb->flags = SRB_DIR_IN;
+  srb->buffer = buffer;
+  srb->bufferLength =
+      static_cast<uint32_t>(count * (kSubcodeBytes + (withAudio ? kRawSectorBytes : 0)));
+  srb->cdbLength = BuildReadSubchannelCdb(lba, count, srb->lun, form, withAudio, srb->cdb);
+  SendASPI32Command(srb);
+  return srb->status == SS_COMP;
+}
+
+// The sub-channel of `count` sectors into buffer (96 bytes each). A drive that gives it only
+// with the audio is asked for both, and the audio is dropped.
 bool ReadSubchannel(int32_t lba, int32_t count, RwForm form, uint8_t* buffer, std::string* error) {
   ScsiRequestBlock srb;
-  srb.command = SC_EXEC_SCSI_CMD;
-  srb.adapter = cdDrives.currentAdapter.load(std::memory_order_acquire);
-  srb.target = cdDrives.currentTarget.load(std::memory_order_acquire);
-  srb.lun = cdDrives.currentLun.load(std::memory_order_acquire);
-  srb.flags = SRB_DIR_IN;
-  srb.buffer = buffer;
-  srb.bufferLength = static_cast<uint32_t>(count * kSubcodeBytes);
-  srb.cdbLength = BuildReadSubchannelCdb(lba, count, srb.lun, form, false, srb.cdb);
-  SendASPI32Command(&srb);
-  if (srb.status != SS_COMP) {
-    *error = "the sub-channel of sectors " + std::to_string(lba) + "-" +
-             std::to_string(lba + count - 1) + " could not be read (sense key " +
-             std::to_string(SenseKey(srb)) + ", code " + std::to_string(SenseCode(srb)) + ")";
-    return false;
+  if (SendReadCd(lba, count, form, false, buffer, &srb)) return true;
+  if (SenseKey(srb) == kSenseKeyIllegalRequest) {
+    constexpr int kBlock = kRawSectorBytes + kSubcodeBytes;
+    std::vector<uint8_t> both(static_cast<size_t>(count) * kBlock);
+    if (SendReadCd(lba, count, form, true, both.data(), &srb)) {
+      for (int32_t i = 0; i < count; ++i)
+        std::memcpy(buffer + i * kSubcodeBytes, both.data() + i * kBlock + kRawSectorBytes,
+                    kSubcodeBytes);
+      return true;
+    }
   }
-  return true;
+  *error = "the sub-channel of sectors " + std::to_string(lba) + "-" +
+           std::to_string(lba + count - 1) + " could not be read (sense key " +
+           std::to_string(SenseKey(srb)) + ", code " + std::to_string(SenseCode(srb)) + ")";
+  return false;
 }
 
 }  // namespace

@@ -274,6 +274,8 @@ bool ParseImageDriveString(const std::string& text, ImageDriveOptions* options,
       parsed.cdgFiles.emplace_back(static_cast<int>(track), path);
     } else if (name == "rw-alone" && !hasValue) {
       parsed.rwAlone = true;
+    } else if (name == "rw-with-audio" && !hasValue) {
+      parsed.rwWithAudio = true;
     } else if (name == "rw" && (value == "corrected" || value == "raw" || value == "none")) {
       parsed.rw = value == "corrected" ? ImageDriveOptions::RwSubchannel::kCorrected
                   : value == "raw"     ? ImageDriveOptions::RwSubchannel::kRaw
@@ -500,7 +502,8 @@ int ImageCdDevice::Read(ScsiRequestBlock* srb) {
       audioBytes = (cdb[9] & 0x10) ? kRawSectorBytes : 0;
       if ((expected != 0 && expected != 1) || subchannel < 0 ||
           (audioBytes == 0 && subchannel == 0) || (cdb[9] & ~0x10) != 0 ||
-          (options_.rwAlone && audioBytes > 0 && subchannel > 0))
+          (options_.rwAlone && audioBytes > 0 && subchannel > 0) ||
+          (options_.rwWithAudio && audioBytes == 0))
         return CheckCondition(srb, kSenseKeyIllegalRequest, kAscInvalidFieldInCdb);
       blockSize = audioBytes + subchannel;
       break;

@@ -26,6 +26,8 @@
 //                      none (the capabilities page then says so)
 //   rw-alone           READ CD gives the R-W sub-channel only without the audio (with it, the
 //                      command is refused), as some drives do
+//   rw-with-audio      READ CD gives the R-W sub-channel only with the audio (alone, the command
+//                      is refused), as some drives do
 //
 // Sub-channel: READ CD answers the R-W sub-channel (raw P-W or packs, with or without the
 // audio) from files beside the image, the first found for a sector winning: the cdg= files;
@@ -65,6 +67,7 @@ struct ImageDriveOptions {
   std::vector<std::pair<int, std::string>> cdgFiles;  // track, .cdg path
   enum class RwSubchannel { kCorrected, kRaw, kNone } rw = RwSubchannel::kCorrected;
   bool rwAlone = false;
+  bool rwWithAudio = false;
 };
 
 // True when the drive string names a disc image rather than a device.
