@@ -124,8 +124,11 @@ int CommandCdg(const std::vector<std::string>& args, std::string* out, std::stri
   }
   const size_t packCount = packs.size() / kPackBytes;
   if (!HasCdgPacks(packs.data(), packCount)) {
-    *err += "sorn-karaoke-cli cdg: track " + std::to_string(a.track) +
-            " has no CD+G graphics up to " + std::to_string(last) + " s\n";
+    char text[120];
+    std::snprintf(text, sizeof text,
+                  "sorn-karaoke-cli cdg: track %d has no CD+G graphics up to %.3f s\n", a.track,
+                  last);
+    *err += text;
     return 1;
   }
 
