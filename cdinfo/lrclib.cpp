@@ -5,7 +5,7 @@
 #include "cdinfo/http_client.h"
 #include "cdinfo/lyrics_page.h"
 #include "cdinfo/lyrics_request.h"
-#include "diagnostics/version.h"
+#include "diagnostics/program_info.h"
 #include "platform/net/web_client.h"
 
 namespace {

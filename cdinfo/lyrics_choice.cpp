@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cdinfo/cddb.h"
+#include "cdinfo/info_file.h"
 #include "cdinfo/text_util.h"
 
 namespace {

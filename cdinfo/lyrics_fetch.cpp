@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "cdinfo/info_file.h"
-#include "cdinfo/internet_worker.h"
+#include "cdinfo/lookup_worker.h"
 #include "cdinfo/lrclib.h"
 #include "cdinfo/lyrics_site.h"
 #include "cdinfo/synced_lyrics.h"
@@ -80,7 +80,7 @@ bool DefaultTitles(const CdTitles& titles, int lastTrack) {
 }
 
 void StartLyricsWorker(void* window, int selector) {
-  StartInternetWorker("FetchLyrics", "FetchLyrics: CreateThread failed\n", [window, selector] {
+  StartLookupWorker("FetchLyrics", "FetchLyrics: CreateThread failed\n", [window, selector] {
     lyricsState.cancel.store(0, std::memory_order_release);
     lyricsState.lyricsTrackSelector.store(selector, std::memory_order_release);
     FetchLyrics(window);
@@ -217,7 +217,7 @@ void GetTrackLyricsFromInternet(void* window, int track) {
 }
 
 void FetchLyricsAfterTitleLookup(void* window) {
-  if (!OnInternetWorker()) {
+  if (!OnLookupWorker()) {
     StartLyricsWorker(window, -1);
     return;
   }

@@ -1,13 +1,14 @@
 // Fetching lyrics from the Internet into the lyrics sections of the CD information file.
 //
-// The window calls the entry points below; each runs the fetch on the Internet worker (one
-// CDDB lookup, server-list update or lyrics fetch at a time; while one runs, a start is ignored
-// with a trace line). Progress goes to the lyrics panel through the host (CdInfoHost in
-// cdinfo/info_file.h): ShowLyricsStatus with "Connecting to <service> - please wait", then
-// "Getting Lyrics <n>: <title>" per track, each made to blink with StartBlink; StopBlink and a
-// closing status text ("Lyrics found for 2 of 3 tracks", or "Lyrics search stopped: <why>")
-// at the end. After each track the current track's lyrics are shown again (ShowLyrics). When
-// no query finds a track, the host's SelectSong offers the songs found by its title alone.
+// The window calls the entry points below; each runs the fetch on the lookup worker
+// (cdinfo/lookup_worker.h: one title lookup, server-list update or lyrics fetch at a time;
+// while one runs, a start is ignored with a trace line, and LookupWorkerBusy() says so). Progress
+// goes to the lyrics panel through the host (CdInfoHost in cdinfo/info_file.h): ShowLyricsStatus
+// with "Connecting to <service> - please wait", then "Getting Lyrics <n>: <title>" per track, each
+// made to blink with StartBlink; StopBlink and a closing status text ("Lyrics found for 2 of 3
+// tracks", or "Lyrics search stopped: <why>") at the end. After each track the current track's
+// lyrics are shown again (ShowLyrics). When no query finds a track, the host's SelectSong offers
+// the songs found by its title alone.
 //
 // A track that is not found gets "Lyrics for this song were not found on the Internet" in its
 // section. Lyrics already in a section (typed in by the user, or fetched before) are never
@@ -39,9 +40,9 @@ extern LyricsState lyricsState;
 void GetLyricsFromInternet(void* window);
 // One track (index), asked for by the user: what is found replaces the section's lyrics.
 void GetTrackLyricsFromInternet(void* window, int track);
-// Called after a successful title lookup: fetches the tracks whose sections have no lyrics
-// yet. On the lookup's own worker (its success path) it runs right there; called from another
-// thread it starts the worker.
+// Called after a successful title lookup (LookUpTitles giving kTitlesLookedUp): fetches the
+// tracks whose sections have no lyrics yet. On the lookup's own worker it runs right there,
+// after the lookup; called from another thread it starts the worker.
 void FetchLyricsAfterTitleLookup(void* window);
 // Ends a running fetch at its next exchange; what was stored stays.
 void CancelLyricsFetch();

@@ -79,6 +79,23 @@ std::string CutUtf8(std::string_view text, size_t maxBytes) {
   return std::string(text.substr(0, cut));
 }
 
+std::string WithoutControlCharacters(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\t') || c == 0x7F) continue;
+    // U+0080..U+009F are C2 80..C2 9F.
+    if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+        static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      ++i;
+      continue;
+    }
+    out += static_cast<char>(c);
+  }
+  return out;
+}
+
 std::string FileNamePart(std::string_view title, size_t maxBytes) {
   std::string name;
   name.reserve(title.size());
@@ -123,16 +140,14 @@ bool ReadFileText(const std::string& path, size_t limit, std::string* text) {
 }
 
 bool WriteFileText(const std::string& path, const std::string& text) {
-  // Written beside the file, then renamed over it: a failure (a full disk, a crash) never
-  // leaves a partly written file in its place.
   const std::string temporary = path + ".part";
   FILE* file = std::fopen(temporary.c_str(), "wb");
   if (!file) return false;
-  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  ok = std::fflush(file) == 0 && ok;
-  ok = ::fsync(::fileno(file)) == 0 && ok;
-  ok = std::fclose(file) == 0 && ok;
-  if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const bool flushed = std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
+  const bool closed = std::fclose(file) == 0;
+  if (written && flushed && closed && std::rename(temporary.c_str(), path.c_str()) == 0)
+    return true;
   std::remove(temporary.c_str());
   return false;
 }

@@ -8,8 +8,9 @@
 
 #include "cdinfo/cddb.h"
 #include "cdinfo/http_client.h"
-#include "cdinfo/internet_worker.h"
+#include "cdinfo/lookup_worker.h"
 #include "cdinfo/lyrics_fetch.h"
+#include "diagnostics/program_info.h"
 #include "tests/cdinfo/cdinfo_fixture.h"
 #include "tests/support/canned_replies.h"
 #include "tests/support/test_http_server.h"
@@ -74,7 +75,7 @@ class LyricsFetchTest : public CdInfoTest {
     file_ = CurrentInfoFile();
   }
   void TearDown() override {
-    ASSERT_TRUE(WaitForInternetWorker(10000));
+    ASSERT_TRUE(WaitForLookupWorkers(10000));
     server_.reset();
     httpState.waitMilliseconds = kDefaultHttpWaitMs;
     lyricsState.lyricsTrackSelector = -1;
@@ -261,8 +262,9 @@ TEST_F(LyricsFetchTest, LrclibSyncedLyricsRespellingsAndChoice) {
             "&duration=180");
   EXPECT_EQ(keys[5], "/api/search?track_name=Sun");
   const std::string request = server_->Requests().at(0);
-  EXPECT_NE(request.find("User-Agent: SornKaraoke/"), std::string::npos) << request;
-  EXPECT_NE(request.find("(https://"), std::string::npos) << request;
+  EXPECT_NE(request.find("User-Agent: " + ProgramUserAgent() + "\r\n"), std::string::npos)
+      << request;
+  EXPECT_NE(ProgramUserAgent().find(ProgramHomePage()), std::string::npos);
 }
 
 TEST_F(LyricsFetchTest, WrittenLyricsSurviveAFetchForEveryTrack) {
@@ -350,7 +352,7 @@ TEST_F(LyricsFetchTest, FailuresEndTheRunWithAClearMessageAndLoseNothing) {
   EXPECT_TRUE(Keys().empty());
 }
 
-TEST_F(LyricsFetchTest, RunsOnTheInternetWorkerNeverBesideALookup) {
+TEST_F(LyricsFetchTest, RunsOnTheLookupWorkerNeverBesideALookup) {
   StartLrclib();
   Answer("/api/search?track_name=Snow", {Json(200, "[" + Record(41, "Snow", "white") + "]")});
   SetGate(false);
@@ -358,9 +360,9 @@ TEST_F(LyricsFetchTest, RunsOnTheInternetWorkerNeverBesideALookup) {
   GetLyricsFromInternet(nullptr);
   HandleCDBB(nullptr);
   GetTrackLyricsFromInternet(nullptr, 2);
-  EXPECT_FALSE(WaitForInternetWorker(50));
+  EXPECT_FALSE(WaitForLookupWorkers(50));
   SetGate(true);
-  ASSERT_TRUE(WaitForInternetWorker(10000));
+  ASSERT_TRUE(WaitForLookupWorkers(10000));
   EXPECT_NE(trace.Text().find("HandleCDBB: the Internet connection is busy; ignored\n"),
             std::string::npos);
   EXPECT_NE(trace.Text().find("FetchLyrics: the Internet connection is busy; ignored\n"),
@@ -369,8 +371,8 @@ TEST_F(LyricsFetchTest, RunsOnTheInternetWorkerNeverBesideALookup) {
 
   // Chained after a title lookup on the lookup's own worker, the fetch runs right there.
   ASSERT_EQ(ReplaceLyricsSection(nullptr, 2, LyricsHeading(2, "Snow") + "\n"), 1);
-  ASSERT_TRUE(StartInternetWorker("lookup", "", [] { FetchLyricsAfterTitleLookup(nullptr); }));
-  ASSERT_TRUE(WaitForInternetWorker(10000));
+  ASSERT_TRUE(StartLookupWorker("lookup", "", [] { FetchLyricsAfterTitleLookup(nullptr); }));
+  ASSERT_TRUE(WaitForLookupWorkers(10000));
   EXPECT_EQ(Section(2), "white");
   EXPECT_EQ(trace.Text().find("lookup: the Internet"), std::string::npos);
 }
@@ -382,7 +384,7 @@ TEST_F(LyricsFetchTest, AWorkersFetchShowsAndAsksOnTheWindowThread) {
   host_.offWindowThread = 0;  // the fixture's set-up ran before there was a window thread
   GetTrackLyricsFromInternet(nullptr, 2);
   // The worker waits for the song choice until the window loop runs it.
-  ASSERT_TRUE(loop.PumpUntil([] { return WaitForInternetWorker(0); }));
+  ASSERT_TRUE(loop.PumpUntil([] { return WaitForLookupWorkers(0); }));
   loop.RunPosted();
   EXPECT_EQ(host_.offWindowThread.load(), 0);
   EXPECT_EQ(host_.songDialogs.size(), 1u);
@@ -402,7 +404,7 @@ TEST_F(LyricsFetchTest, CancelEndsTheRunAtItsExchange) {
   TraceCapture trace;
   CancelLyricsFetch();
   SetGate(true);
-  ASSERT_TRUE(WaitForInternetWorker(10000));
+  ASSERT_TRUE(WaitForLookupWorkers(10000));
   EXPECT_EQ(host_.Calls().back(), "lyrics:Lyrics search stopped: cancelled");
   EXPECT_EQ(ReadAll(file_), before);
 }

@@ -7,6 +7,7 @@
 
 #include "platform/cpu/processor.h"
 #include "settings/settings.h"
+#include "tools/cli/cdg_command.h"
 #include "tools/cli/cdinfo_commands.h"
 #include "tools/cli/drives_command.h"
 #include "tools/cli/lyrics_command.h"
@@ -21,10 +22,14 @@ void Usage() {
                "commands:\n"
                "  cpu        print the processor identification\n"
                "  drives     list the CD drives, how each is read, and the disc in each\n"
-               "  discid DISC\n"
-               "             print the disc's CDDB disc id\n"
+               "  discid DISC [--musicbrainz]\n"
+               "             print the disc's CDDB disc id (or its MusicBrainz disc id)\n"
                "  cddb DISC [--server HOST[:PORT]] [--folder DIR] [--choice N]\n"
-               "             look the disc up, write its CD information file, print its path\n"
+               "             look the disc up on CDDB, write its CD information file, print\n"
+               "             its path\n"
+               "  titles DISC [--service auto|musicbrainz|cddb] [--url URL]\n"
+               "         [--server HOST[:PORT]] [--folder DIR] [--choice N]\n"
+               "             the same with the title service the settings name or the one given\n"
                "  lyrics DISC [--track N] [--service lrclib|site] [--url URL] [--folder DIR]\n"
                "             fetch lyrics into the disc's file, print what was done per track\n"
                "  info DISC [--folder DIR]\n"
@@ -36,7 +41,9 @@ void Usage() {
                "  render DISC --track N [--karaoke [on|off]] [--mic FILE.wav] [--preset P]\n"
                "         [--variation V] [--record TAKE.wav] [--playback TAKE.wav] --out OUT.wav\n"
                "             play a track through the engine on the simulated sound card as fast\n"
-               "             as it reads, write what the speakers get\n");
+               "             as it reads, write what the speakers get\n"
+               "  cdg DISC --track N --at SECONDS [--at SECONDS ...] --out DIR\n"
+               "             write the track's CD+G screen at those times as PNG files\n");
 }
 
 int CommandCpu() {
@@ -60,26 +67,31 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   if (command == "cpu") return CommandCpu();
   if (command == "drives") return CommandDrives(std::vector<std::string>(argv + 2, argv + argc));
-  if (command == "discid" || command == "cddb" || command == "info") {
+  if (command == "discid" || command == "cddb" || command == "titles" || command == "info") {
     const std::vector<std::string> args(argv + 2, argv + argc);
     std::string out;
     std::string err;
-    const int code = command == "discid" ? CommandDiscId(args, &out, &err)
-                     : command == "cddb" ? CommandCddb(args, &out, &err)
-                                         : CommandInfo(args, &out, &err);
+    // The title lookup uses the user's settings (service, URLs, CDDB identity and servers).
+    if (command == "titles") LoadSettings();
+    const int code = command == "discid"   ? CommandDiscId(args, &out, &err)
+                     : command == "cddb"   ? CommandCddb(args, &out, &err)
+                     : command == "titles" ? CommandTitles(args, &out, &err)
+                                           : CommandInfo(args, &out, &err);
     std::fputs(err.c_str(), stderr);
     std::fputs(out.c_str(), stdout);
     return code;
   }
-  if (command == "tracks" || command == "rip" || command == "render" || command == "lyrics") {
+  if (command == "tracks" || command == "rip" || command == "render" || command == "cdg" ||
+      command == "lyrics") {
     const std::vector<std::string> args(argv + 2, argv + argc);
     std::string out;
     std::string err;
     LoadSettings();
     const int code = command == "tracks"   ? CommandTracks(args, &out, &err)
                      : command == "rip"    ? CommandRip(args, &out, &err)
+                     : command == "render" ? CommandRender(args, &out, &err)
                      : command == "lyrics" ? CommandLyrics(args, &out, &err)
-                                           : CommandRender(args, &out, &err);
+                                           : CommandCdg(args, &out, &err);
     std::fputs(err.c_str(), stderr);
     std::fputs(out.c_str(), stdout);
     return code;

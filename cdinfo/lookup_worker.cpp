@@ -1,20 +1,19 @@
-#include "cdinfo/internet_worker.h"
+#include "cdinfo/lookup_worker.h"
 
 #include <pthread.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <utility>
 
 #include "cdinfo/http_client.h"
 #include "diagnostics/diagnostics.h"
 
 namespace {
 
-// Whether a worker runs. Claiming the HTTP client and marking the worker as running happen
-// under one lock, as do releasing and clearing, so a waiter never sees a worker as finished
-// while the next one is starting.
+// Whether a lookup thread runs. Claiming the HTTP client and marking the worker as running
+// happen under one lock, as do releasing and clearing, so a waiter never sees a worker as
+// finished while the next one is starting.
 struct Workers {
   std::mutex lock;
   std::condition_variable changed;
@@ -29,7 +28,7 @@ Workers& WorkerState() {
 
 thread_local bool onWorker = false;
 
-void RunWork(const std::function<void()>& work) {
+void Run(const std::function<void()>& work) {
   onWorker = true;
   work();
   onWorker = false;
@@ -42,19 +41,19 @@ void RunWork(const std::function<void()>& work) {
 
 void* WorkerThread(void* argument) {
   auto* work = static_cast<std::function<void()>*>(argument);
-  RunWork(*work);
+  Run(*work);
   delete work;
   return nullptr;
 }
 
 }  // namespace
 
-bool StartInternetWorker(const char* name, const char* failureTrace, std::function<void()> work) {
+bool StartLookupWorker(const char* caller, const char* failureTrace, std::function<void()> work) {
   Workers& workers = WorkerState();
   {
     std::lock_guard<std::mutex> guard(workers.lock);
     if (!ClaimHttpClient()) {
-      Trace("%s: the Internet connection is busy; ignored\n", name);
+      Trace("%s: the Internet connection is busy; ignored\n", caller);
       return false;
     }
     workers.running = true;
@@ -68,25 +67,25 @@ bool StartInternetWorker(const char* name, const char* failureTrace, std::functi
   pthread_attr_destroy(&attributes);
   if (created != 0) {
     Trace("%s", failureTrace);
-    RunWork(*order);
+    Run(*order);
     delete order;
   }
   return true;
 }
 
-bool OnInternetWorker() {
+bool LookupWorkerBusy() {
+  Workers& workers = WorkerState();
+  std::lock_guard<std::mutex> guard(workers.lock);
+  return workers.running;
+}
+
+bool OnLookupWorker() {
   return onWorker;
 }
 
-bool WaitForInternetWorker(uint32_t timeoutMs) {
+bool WaitForLookupWorkers(uint32_t timeoutMs) {
   Workers& workers = WorkerState();
   std::unique_lock<std::mutex> guard(workers.lock);
   return workers.changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
                                   [&] { return !workers.running; });
-}
-
-bool InternetWorkerBusy() {
-  Workers& workers = WorkerState();
-  std::lock_guard<std::mutex> guard(workers.lock);
-  return workers.running;
 }
