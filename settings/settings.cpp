@@ -172,7 +172,9 @@ void SetFirstRunDefaults() {
   settings.audioMicrophoneLevel = 7.0f;
   settings.panelDisplay = 0;
   settings.useSplashScreen = 1;
-  settings.browser = "none";
+  settings.browser = kDefaultBrowser;
+  settings.textEditor.clear();
+  settings.mixerProgram.clear();
   SetDefaultServerList();
   settings.cddbHost = kPlaceholderHelloHost;
   settings.cddbUser = "username";
@@ -236,7 +238,9 @@ int LoadSettings() {
   settings.useFullScreen = ReadInt(k, "Use Full Screen", 0, 0, 1);
   settings.panelDisplay = ReadInt(k, "Panel Display", 0, 0, 1);
   settings.useSplashScreen = ReadInt(k, "Use Splash Screen", 1, 0, 1);
-  settings.browser = ReadString(k, "Browser", "none", 260);
+  settings.browser = ReadString(k, "Browser", kDefaultBrowser, 260);
+  settings.textEditor = ReadString(k, "Text Editor", "", 260);
+  settings.mixerProgram = ReadString(k, "Mixer Program", "", 260);
   settings.titleService = ReadTitleService(k);
   settings.musicBrainzUrl = ReadString(k, "MusicBrainz URL", kDefaultMusicBrainzUrl, 260);
   if (settings.musicBrainzUrl.empty()) settings.musicBrainzUrl = kDefaultMusicBrainzUrl;
@@ -297,6 +301,8 @@ void SaveSettings() {
   key->Write("Panel Display", IntText(settings.panelDisplay));
   key->Write("Use Splash Screen", IntText(settings.useSplashScreen));
   key->Write("Browser", settings.browser);
+  key->Write("Text Editor", settings.textEditor);
+  key->Write("Mixer Program", settings.mixerProgram);
   key->Write("Title Service", TitleServiceName(settings.titleService));
   key->Write("MusicBrainz URL", settings.musicBrainzUrl);
   key->Write("CDDB Client Name", settings.cddbClientName);
