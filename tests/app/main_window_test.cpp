@@ -33,48 +33,11 @@ using ::testing::HasSubstr;
 
 namespace {
 
-class MainWindowTest : public AppTest {
+class MainWindowTest : public PanelWindowTest {
  protected:
-  void SetUp() override {
-    AppTest::SetUp();
-    settings = Settings{};
-    settings.databasePath = root_.string() + "/";
-    SetCddaCommandObserver([this](void*, int command) { commands_.push_back(command); });
-    window_ = std::make_unique<MainWindow>();
-    QWidget* panel = LoadCdPlayerPanel(window_.get());
-    ASSERT_NE(panel, nullptr);
-    window_->SetPanel(panel);
-    InitializeGUI_CDPlayer(panel);
-    app.mainWindow = window_.get();
-    ASSERT_EQ(InitCdDrivesWithLayer(
-                  window_.get(), CdHostLayer::FromDriveStrings({SORN_BUILD_DIR "/demo/demo.cue"})),
-              0);
-    ResetCdPlayer();
-    SetMSFformat();
-    CdTimerHandler(window_.get());
-    ASSERT_EQ(player.cdState.load(), CD_STOP);
-    SetKeyboardClock([this] { return now_; });
-    ResetQuitMessage();
-  }
-  void TearDown() override {
-    SetKeyboardClock(nullptr);
-    ReleaseCdPlayerPanel();
-    CdShutdown(nullptr);
-    ReleaseCdDrives();
-    SetCddaCommandObserver(nullptr);
-    app.mainWindow = nullptr;
-    window_.reset();
-    ResetQuitMessage();
-    AppTest::TearDown();
-  }
-  QWidget* Item(int id) { return GkGetDlgItem(window_->Panel(), id); }
   void Press(int key, QWidget* target = nullptr) {
     QTest::keyClick(target ? target : window_.get(), static_cast<Qt::Key>(key));
   }
-
-  std::unique_ptr<MainWindow> window_;
-  std::vector<int> commands_;
-  int64_t now_ = 100000;
 };
 
 TEST_F(MainWindowTest, SpacePlaysPausesAndAQuickSecondPressStops) {
