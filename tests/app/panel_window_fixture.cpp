@@ -1,8 +1,11 @@
 // The main window and its panel on the demo disc, shared by the panel and command tests.
 #include <QApplication>
+#include <QTimer>
 
 #include "app/app_state.h"
+#include "app/cdinfo_host.h"
 #include "app/cdplayer_panel.h"
+#include "app/disc_hooks.h"
 #include "app/main_window.h"
 #include "cd/aspi_drives.h"
 #include "cd/cdda_manager.h"
@@ -30,6 +33,8 @@ void PanelWindowTest::SetUp() {
                                   CdHostLayer::FromDriveStrings({SORN_BUILD_DIR "/demo/demo.cue"})),
             0);
   ResetCdPlayer();
+  InstallAppDiscHooks();
+  InstallAppCdInfoHost();
   SetMSFformat();
   CdTimerHandler(window_.get());
   ASSERT_EQ(player.cdState.load(), CD_STOP);
@@ -42,9 +47,18 @@ void PanelWindowTest::TearDown() {
   ReleaseCdPlayerPanel();
   CdShutdown(nullptr);
   ReleaseCdDrives();
+  SetCdDiscHooks(nullptr);
+  SetCdInfoHost(nullptr);
   SetCddaCommandObserver(nullptr);
   app.mainWindow = nullptr;
   window_.reset();
+  // A quit a test posted runs now; the loop it ended leaves no quit behind for the next
+  // test's loops (a dialog's) to take.
+  QCoreApplication::processEvents();
+  if (QuitDelivered()) {
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+  }
   ResetQuitMessage();
   AppTest::TearDown();
 }
