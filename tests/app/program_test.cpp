@@ -13,6 +13,7 @@
 #include "app/launcher_table.h"
 #include "resources/skin/skin.h"
 #include "resources/skin/skin_layout.h"
+#include "tests/app/wav_analysis.h"
 #include "tests/support/scratch_folder.h"
 
 using ::testing::HasSubstr;
@@ -114,34 +115,6 @@ TEST_F(ProgramTest, ASecondStartRestoresTheFirstAndASignalEndsItThroughTheCleanU
   EXPECT_THAT(seen, Not(HasSubstr("AppCleanThePipes1")));
 }
 
-// Frames of 16-bit stereo from a WAV file's data chunk (the simulated card's plain layout).
-std::vector<int16_t> WavSamples(const std::string& path) {
-  const std::string bytes = ReadWholeFile(path);
-  const size_t data = bytes.find("data");
-  if (data == std::string::npos || bytes.size() < data + 8) return {};
-  std::vector<int16_t> samples((bytes.size() - data - 8) / 2);
-  std::memcpy(samples.data(), bytes.data() + data + 8, samples.size() * 2);
-  return samples;
-}
-
-// Best normalised correlation of a stretch of the output's left channel with the track's
-// left channel at any offset within the track's first seconds.
-double BestCorrelation(const std::vector<int16_t>& out, size_t outFrame,
-                       const std::vector<int16_t>& track, size_t window) {
-  double best = 0.0;
-  for (size_t offset = 0; offset + window < track.size() / 2 && offset < 44100 * 8; ++offset) {
-    double xy = 0, xx = 0, yy = 0;
-    for (size_t i = 0; i < window; i += 4) {
-      const double x = out[2 * (outFrame + i)], y = track[2 * (offset + i)];
-      xy += x * y;
-      xx += x * x;
-      yy += y * y;
-    }
-    if (xx > 0 && yy > 0) best = std::max(best, xy / std::sqrt(xx * yy));
-  }
-  return best;
-}
-
 TEST_F(ProgramTest, UnderXvfbSpacePlaysTheDiscAndEscapeEndsTheProgram) {
   if (QStandardPaths::findExecutable("xvfb-run").isEmpty() ||
       QStandardPaths::findExecutable("xdotool").isEmpty()) {
@@ -164,9 +137,7 @@ TEST_F(ProgramTest, UnderXvfbSpacePlaysTheDiscAndEscapeEndsTheProgram) {
 
   // What the card played is track 1 of the disc.
   const std::vector<int16_t> played = WavSamples((root_ / "out.wav").string());
-  std::ifstream bin(SORN_BUILD_DIR "/demo/demo.bin", std::ios::binary);
-  std::vector<int16_t> track(44100 * 2 * 12);
-  bin.read(reinterpret_cast<char*>(track.data()), static_cast<std::streamsize>(track.size() * 2));
+  const std::vector<int16_t> track = DiscSamples(SORN_BUILD_DIR "/demo/demo.bin", 0, 44100 * 12);
   size_t firstSound = 0;
   while (firstSound < played.size() / 2 && played[2 * firstSound] == 0) ++firstSound;
   const size_t window = 4096;
