@@ -169,6 +169,7 @@ void SelectTrackCommand(QWidget* window, int track) {
   QWidget* panel = Panel();
   const bool sameTrack = track == player.currentTrack.load();
   CdSelectTrack(window, track);
+  CdShowCurrentTrack(window);
   if (sameTrack) {
     // The recording starts again with the song; its button stays as it is.
     RestartVoicePlayback(panel);

@@ -28,6 +28,7 @@ ExternalPrograms externalPrograms;
 namespace {
 
 constexpr const char* kBuiltInEditor = "built-in";
+constexpr const char* kTerminalMixer = "x-terminal-emulator -e alsamixer";
 
 std::string Quoted(const std::string& path) {
   return "\"" + path + "\"";
@@ -142,7 +143,9 @@ bool StartTextEditor(QWidget* owner, const std::string& path, WatchedProgram* pr
 
 std::string MixerCommand() {
   if (!settings.mixerProgram.empty()) return settings.mixerProgram;
-  return std::string(kWindowsDirectory) + "\\SndVol32.exe";
+  const std::string desktop = DesktopCounterpart("sndvol32.exe");
+  // Without any, the last resort is named, so that the failure says what was tried.
+  return desktop.empty() ? kTerminalMixer : desktop;
 }
 
 std::string HelpPagePath() {

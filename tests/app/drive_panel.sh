@@ -3,6 +3,7 @@
 # real X input. Steps (one argument each):
 #   "click X Y"            left click at window pixel X,Y
 #   "drag X1 Y1 X2 Y2"     press at X1,Y1, move to X2,Y2, release
+#   "key KEYS"             X key presses (xdotool key names, "+" separated: "Down+Down+Return")
 #   "mark NAME"            append "NAME <bytes the card has written>" to WORKDIR/marks.txt
 #   "wait SECONDS"         wait until the card has written that much sound since the last mark
 #                          (16-bit stereo at 44,100 Hz: 176,400 bytes a second)
@@ -55,6 +56,7 @@ for step in "$@"; do
       sleep 0.1
       xdotool mouseup 1
       ;;
+    key) xdotool key --delay 80 $(echo "$2" | tr '+' ' ') ;;
     mark)
       last=$(bytes)
       echo "$2 $last" >>"$work/marks.txt"
