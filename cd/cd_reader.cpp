@@ -6,15 +6,20 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "audio/cdda_consumer.h"
 #include "audio/cdda_ring.h"
 #include "cd/aspi_drives.h"
+#include "cd/cdg_read.h"
+#include "cd/cdg_stream.h"
 #include "cd/play_state.h"
 #include "cd/read_commands.h"
 #include "cd/ripper.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/cd/subcode.h"
 #include "settings/settings.h"
 
 CdReaderState cdReader;
@@ -253,6 +258,69 @@ void TrackRange(int track, int32_t* start, int32_t* end) {
                       : static_cast<int32_t>(player.discLengthFrames) - 1;
 }
 
+// Whether the run starting at firstSector reads the R-W sub-channel with its audio: only when
+// the track carries CD+G, which the first sectors of the track tell. A run from the track's
+// start always looks; one from inside it (a seek, a resumed pause) goes by the last look at
+// the same track of the same drive.
+void PrepareSubcode(int mode, int32_t firstSector) {
+  CdReaderState& c = cdReader;
+  c.rawTailCount = 0;
+  c.subcodeForm = 0;
+  if (mode != kReaderStream) return;
+  const int32_t trackSector = c.rangeStartFrame - kLeadInFrames;
+  const void* device = player.device.load(std::memory_order_acquire);
+  if (firstSector == trackSector || trackSector != c.probedTrackSector ||
+      device != c.probedDevice) {
+    const RwForm form = SelectedDriveRwForm();
+    const int32_t sectors =
+        std::clamp(c.readEnd.load(std::memory_order_relaxed) - trackSector, 0, kCdgProbeSectors);
+    std::vector<uint8_t> packs;
+    std::string error;
+    const bool graphics = form != RwForm::kNone && sectors > 0 &&
+                          ReadDrivePacks(trackSector, sectors, form, &packs, &error) &&
+                          HasCdgPacks(packs.data(), packs.size() / kPackBytes);
+    c.probedTrackSector = trackSector;
+    c.probedDevice = device;
+    c.probedForm = graphics ? static_cast<int32_t>(form) : 0;
+  }
+  c.subcodeForm = c.probedForm;
+  SetCdgStreamTrack(player.currentTrack.load(std::memory_order_acquire), c.subcodeForm != 0);
+}
+
+// The sub-channel of a completed read with R-W (block bytes a sector: audio, then 96 bytes)
+// into slot k's packs. Raw data is de-interleaved here: the packs of a read's last two sectors
+// come with the next read when it continues this one.
+void TakeSubcode(int k, int32_t position, int32_t count, const uint8_t* buffer, int32_t block) {
+  CdReaderState& c = cdReader;
+  CddaRingState& r = cddaRing;
+  const int32_t trackSector = c.rangeStartFrame - kLeadInFrames;
+  uint8_t* out = r.subcode[k];
+  if (c.subcodeForm == static_cast<int32_t>(RwForm::kPacks)) {
+    for (int32_t i = 0; i < count; ++i)
+      std::memcpy(out + i * kSubcodeBytes, buffer + i * block + kSector, kSubcodeBytes);
+    r.slotSubcodeSector[k].store(position - trackSector, std::memory_order_relaxed);
+    r.slotSubcodeSectors[k].store(count, std::memory_order_relaxed);
+    return;
+  }
+  uint8_t raw[(kSectorsPerRead + 2) * kSubcodeBytes];
+  int32_t runStart = position, n = 0;
+  if (c.rawTailCount > 0 && c.rawTailSector + c.rawTailCount == position) {
+    runStart = c.rawTailSector;
+    n = c.rawTailCount;
+    std::memcpy(raw, c.rawTail, static_cast<size_t>(n) * kSubcodeBytes);
+  }
+  for (int32_t i = 0; i < count; ++i)
+    std::memcpy(raw + (n + i) * kSubcodeBytes, buffer + i * block + kSector, kSubcodeBytes);
+  n += count;
+  const size_t done = RawToPackSectors(raw, static_cast<size_t>(n), out, nullptr);
+  r.slotSubcodeSector[k].store(runStart - trackSector, std::memory_order_relaxed);
+  r.slotSubcodeSectors[k].store(static_cast<int32_t>(done), std::memory_order_relaxed);
+  c.rawTailCount = std::min(n, 2);
+  c.rawTailSector = runStart + n - c.rawTailCount;
+  std::memcpy(c.rawTail, raw + (n - c.rawTailCount) * kSubcodeBytes,
+              static_cast<size_t>(c.rawTailCount) * kSubcodeBytes);
+}
+
 }  // namespace
 
 void SetCdReaderMessagePump(CdReaderMessagePump pump) {
@@ -286,6 +354,9 @@ int ReadCD(void* window, int mode) {
   const int k = r.producerSlot.load(std::memory_order_relaxed);
   uint8_t* buffer = r.data[k];
   const int32_t sectorSize = CurrentSectorSize();
+  // A CD+G track is read with READ CD and its R-W sub-channel after each sector's audio.
+  const RwForm form = static_cast<RwForm>(c.subcodeForm);
+  const int32_t block = form != RwForm::kNone ? kSector + kSubcodeBytes : sectorSize;
 
   ScsiRequestBlock srb;
   srb.command = SC_EXEC_SCSI_CMD;
@@ -295,15 +366,19 @@ int ReadCD(void* window, int mode) {
   srb.flags = SRB_DIR_IN | SRB_EVENT_NOTIFY;
   srb.senseLength = kSenseLength;
   srb.buffer = buffer;
-  srb.bufferLength = static_cast<uint32_t>(sectorSize * count);
+  srb.bufferLength = static_cast<uint32_t>(block * count);
   srb.postEvent = &c.readDoneEvent;
-  srb.cdbLength = BuildReadCdb(cdDrives.readMethod.load(std::memory_order_acquire), position, count,
-                               srb.lun, srb.cdb);
+  srb.cdbLength = form != RwForm::kNone
+                      ? BuildReadSubchannelCdb(position, count, srb.lun, form, true, srb.cdb)
+                      : BuildReadCdb(cdDrives.readMethod.load(std::memory_order_acquire), position,
+                                     count, srb.lun, srb.cdb);
 
   r.slotByteOffset[k].store((position - c.rangeStartFrame + kLeadInFrames) * kSector,
                             std::memory_order_relaxed);
   r.slotData[k].store(0, std::memory_order_relaxed);
   r.slotLength[k].store(count * kSector, std::memory_order_relaxed);
+  r.slotSubcodeSectors[k].store(0, std::memory_order_relaxed);
+  r.slotTrackSector[k].store(c.rangeStartFrame - kLeadInFrames, std::memory_order_relaxed);
   c.readPosition.store(position + count, std::memory_order_relaxed);
 
   r.readError.store(1, std::memory_order_release);
@@ -314,16 +389,27 @@ int ReadCD(void* window, int mode) {
   }
   const bool waited = sent == SS_COMP || c.readDoneEvent.Wait(kInfinite) == kWaitObject0;
   if (waited && srb.status == SS_COMP) r.readError.store(0, std::memory_order_release);
+  if (srb.status != SS_COMP && form != RwForm::kNone && SenseKey(srb) == kSenseKeyIllegalRequest) {
+    // The drive gives the sub-channel but not with the audio: the track plays without its
+    // graphics, and this read goes again the usual way.
+    Trace("ReadCD: the drive does not read audio with the R-W sub-channel; no CD+G\n");
+    c.subcodeForm = c.probedForm = 0;
+    SetCdgStreamTrack(player.currentTrack.load(std::memory_order_acquire), false);
+    c.readPosition.store(position, std::memory_order_relaxed);
+    return ReadCD(window, mode);
+  }
   if (srb.status != SS_COMP) {
     Trace("ReadCD: sectors %d-%d could not be read: status %d, sense key %d, code 0x%02X\n",
           position, position + count - 1, srb.status, SenseKey(srb), SenseCode(srb));
     // What a failed read leaves in the buffer is not audio: it plays as silence.
-    std::memset(buffer, 0, static_cast<size_t>(sectorSize * count));
+    std::memset(buffer, 0, static_cast<size_t>(block * count));
+    c.rawTailCount = 0;
     TestForDisc(window, mode);
-  } else if (sectorSize > kSector) {
+  } else if (block > kSector) {
+    if (form != RwForm::kNone) TakeSubcode(k, position, count, buffer, block);
     // Blocks with sub-channel bytes: keep the audio of each sector, back to back.
     for (int32_t i = 1; i < count; ++i)
-      std::memmove(buffer + i * kSector, buffer + i * sectorSize, kSector);
+      std::memmove(buffer + i * kSector, buffer + i * block, kSector);
   }
   PostProcess(k, count * kSector, mode);
   return 1;
@@ -367,6 +453,7 @@ void ReadTrack(int trackIndex, void* window, int mode) {
   c.readDoneEvent.ResetEvent();
 
   for (;;) {
+    PrepareSubcode(mode, first);
     const int32_t run = BeginRun(first);
     c.readPosition.store(first, std::memory_order_relaxed);
     c.firstBlock = 1;

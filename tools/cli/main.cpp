@@ -7,6 +7,7 @@
 
 #include "platform/cpu/processor.h"
 #include "settings/settings.h"
+#include "tools/cli/cdg_command.h"
 #include "tools/cli/cdinfo_commands.h"
 #include "tools/cli/drives_command.h"
 #include "tools/cli/play_commands.h"
@@ -37,7 +38,9 @@ void Usage() {
                "  render DISC --track N [--karaoke [on|off]] [--mic FILE.wav] [--preset P]\n"
                "         [--variation V] [--record TAKE.wav] [--playback TAKE.wav] --out OUT.wav\n"
                "             play a track through the engine on the simulated sound card as fast\n"
-               "             as it reads, write what the speakers get\n");
+               "             as it reads, write what the speakers get\n"
+               "  cdg DISC --track N --at SECONDS [--at SECONDS ...] --out DIR\n"
+               "             write the track's CD+G screen at those times as PNG files\n");
 }
 
 int CommandCpu() {
@@ -75,14 +78,15 @@ int main(int argc, char** argv) {
     std::fputs(out.c_str(), stdout);
     return code;
   }
-  if (command == "tracks" || command == "rip" || command == "render") {
+  if (command == "tracks" || command == "rip" || command == "render" || command == "cdg") {
     const std::vector<std::string> args(argv + 2, argv + argc);
     std::string out;
     std::string err;
     LoadSettings();
-    const int code = command == "tracks" ? CommandTracks(args, &out, &err)
-                     : command == "rip"  ? CommandRip(args, &out, &err)
-                                         : CommandRender(args, &out, &err);
+    const int code = command == "tracks"   ? CommandTracks(args, &out, &err)
+                     : command == "rip"    ? CommandRip(args, &out, &err)
+                     : command == "render" ? CommandRender(args, &out, &err)
+                                           : CommandCdg(args, &out, &err);
     std::fputs(err.c_str(), stderr);
     std::fputs(out.c_str(), stdout);
     return code;
