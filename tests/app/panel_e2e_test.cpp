@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "resources/skin/skin_layout.h"
+#include "tests/app/drive_program.h"
 #include "tests/app/wav_analysis.h"
 #include "tests/support/scratch_folder.h"
 
@@ -41,11 +42,7 @@ class PanelEndToEnd : public ScratchFolderTest {
 };
 
 TEST_F(PanelEndToEnd, ClicksOnThePanelPlaySwitchSkipAndSeekWhatTheCardPlays) {
-  if (QStandardPaths::findExecutable("xvfb-run").isEmpty() ||
-      QStandardPaths::findExecutable("xdotool").isEmpty() ||
-      QStandardPaths::findExecutable("import").isEmpty()) {
-    GTEST_SKIP() << "xvfb-run, xdotool or import is not installed";
-  }
+  if (!XvfbToolsInstalled()) GTEST_SKIP() << "xvfb-run, xdotool or import is not installed";
   const SkinRect slider = FindSkinControl(1185)->rect;
   const int sliderY = slider.y + slider.height / 2;
   const QStringList steps = {
@@ -55,20 +52,8 @@ TEST_F(PanelEndToEnd, ClicksOnThePanelPlaySwitchSkipAndSeekWhatTheCardPlays) {
       // A press right of the cap takes it there; the release seeks.
       "mark seek", QString("drag %1 %2 %3 %2").arg(slider.x + 260).arg(sliderY).arg(slider.x + 262),
       "wait 2.5"};
-  QProcess run;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.remove("QT_QPA_PLATFORM");
-  env.insert("SORN_DRIVES", "image:" SORN_BUILD_DIR "/demo/demo.cue");
-  run.setProcessEnvironment(env);
-  run.setProcessChannelMode(QProcess::MergedChannels);
-  run.start(
-      "xvfb-run",
-      QStringList{"-a", "-s", "-screen 0 1024x768x24", SORN_APP_TEST_DIR "/drive_panel.sh",
-                  SORN_BUILD_DIR "/app/sorn-karaoke", QString::fromStdString(root_.string())} +
-          steps);
-  ASSERT_TRUE(run.waitForFinished(240000));
-  const std::string log = run.readAll().toStdString();
-  ASSERT_EQ(run.exitCode(), 0) << log;
+  std::string log;
+  ASSERT_EQ(DriveProgram(root_.string(), steps, &log), 0) << log;
   EXPECT_THAT(log, HasSubstr("AppCleanThePipes0: royal pipes cleaned=0\n"));
 
   const std::vector<int16_t> played = WavSamples((root_ / "out.wav").string());

@@ -13,6 +13,7 @@
 #include "app/launcher_table.h"
 #include "resources/skin/skin.h"
 #include "resources/skin/skin_layout.h"
+#include "tests/app/drive_program.h"
 #include "tests/app/wav_analysis.h"
 #include "tests/support/scratch_folder.h"
 
@@ -116,23 +117,10 @@ TEST_F(ProgramTest, ASecondStartRestoresTheFirstAndASignalEndsItThroughTheCleanU
 }
 
 TEST_F(ProgramTest, UnderXvfbSpacePlaysTheDiscAndEscapeEndsTheProgram) {
-  if (QStandardPaths::findExecutable("xvfb-run").isEmpty() ||
-      QStandardPaths::findExecutable("xdotool").isEmpty()) {
-    GTEST_SKIP() << "xvfb-run or xdotool is not installed";
-  }
-  QProcess run;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.remove("QT_QPA_PLATFORM");
-  env.insert("SORN_DRIVES", "image:" SORN_BUILD_DIR "/demo/demo.cue");
-  run.setProcessEnvironment(env);
-  run.setProcessChannelMode(QProcess::MergedChannels);
-  // Three seconds of sound after the card's start-up silence.
-  run.start("xvfb-run",
-            {"-a", SORN_APP_TEST_DIR "/drive_window.sh", kProgram,
-             QString::fromStdString(root_.string()), QString::number(44 + 4 * 44100 * 4)});
-  ASSERT_TRUE(run.waitForFinished(180000));
-  const std::string out = run.readAll().toStdString();
-  ASSERT_EQ(run.exitCode(), 0) << out;
+  if (!XvfbToolsInstalled()) GTEST_SKIP() << "xvfb-run, xdotool or import is not installed";
+  // Four seconds of sound after Space.
+  std::string out;
+  ASSERT_EQ(DriveProgram(root_.string(), {"key space", "mark played", "wait 4"}, &out), 0) << out;
   EXPECT_THAT(out, HasSubstr("AppCleanThePipes0: royal pipes cleaned=0\n"));
 
   // What the card played is track 1 of the disc.
