@@ -7,10 +7,12 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -23,6 +25,7 @@
 #include "cd/player.h"
 #include "cd/ripper.h"
 #include "cdinfo/info_file.h"
+#include "platform/sync/window_thread.h"
 #include "settings/settings.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/trace_capture.h"
@@ -205,6 +208,34 @@ TEST_F(CommandsTest, CopySongToWavStopsTheDiscAndWritesTheTrackIntoTheFolder) {
   const CdTrack& t = player.cdTrack[0];
   const int64_t frames = (t.lengthMinutes * 60 + t.lengthSeconds) * 75 + t.lengthFrames;
   EXPECT_EQ(std::filesystem::file_size(rip.path), static_cast<uintmax_t>(44 + frames * 2352));
+}
+
+TEST_F(CommandsTest, TheSelectCdChoiceIsADialogOnTheWindowThreadAnsweringAPosition) {
+  // A lookup worker asks; the dialog runs on this (the window) thread, where the second entry
+  // is picked.
+  SetWindowPoster([](std::function<void()> call) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call), Qt::QueuedConnection);
+  });
+  closer_.stop();
+  QTimer picker;
+  picker.setInterval(5);
+  QObject::connect(&picker, &QTimer::timeout, [] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QDialog*>(w);
+      if (!dialog || !dialog->isVisible() || dialog->objectName() != "SelectCd") continue;
+      dialog->findChild<QListWidget*>()->setCurrentRow(1);
+      dialog->accept();
+    }
+  });
+  picker.start();
+  std::atomic<int> picked{-2};
+  std::thread worker([&] {
+    picked = Host().SelectCd(window_.get(), {"First Album", "Second Album", kNoneOfTheAbove});
+  });
+  EXPECT_TRUE(Eventually([&] { return picked.load() != -2; }));
+  worker.join();
+  SetWindowPoster(nullptr);
+  EXPECT_EQ(picked.load(), 1);
 }
 
 }  // namespace

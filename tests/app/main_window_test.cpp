@@ -8,11 +8,13 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 #include "app/app_state.h"
 #include "app/audio_context.h"
 #include "app/cdplayer_panel.h"
 #include "app/main_window.h"
+#include "app/menus.h"
 #include "app/sound_messages.h"
 #include "app/splash.h"
 #include "audio/sound_block.h"
@@ -114,6 +116,23 @@ TEST_F(MainWindowTest, SplashEndsOnAKeyOrItsTimerAndATimerNeverSetIsReported) {
   // Without a splash (the setting off) the kill fails harmlessly, with its line.
   SplashScreenShutdownProc();
   EXPECT_EQ(trace.Text(), "SplashScreenShutdownProc: KillTimer(IDD_ABOUT) failed\n");
+}
+
+TEST_F(MainWindowTest, TheAboutBoxOutlastsTheReleaseOfTheKeyThatChoseIt) {
+  bool openAfterRelease = false;
+  QTimer::singleShot(0, [&] {
+    QWidget* about = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->isVisible() && w->objectName() == QString::number(SplashTemplateForProcessor()))
+        about = w;
+    }
+    if (!about) return;
+    QTest::keyRelease(about, Qt::Key_Return);  // the menu's Return, pressed elsewhere
+    openAfterRelease = about->isVisible();
+    QTest::keyClick(about, Qt::Key_A);
+  });
+  AppCommand(window_.get(), kCmdAbout, nullptr, 0);  // returns when the box has ended
+  EXPECT_TRUE(openAfterRelease);
 }
 
 TEST_F(MainWindowTest, EachSoundStartUpFailureShowsItsMessage) {
