@@ -467,6 +467,13 @@ void InitializeGUI_CDPlayer(QWidget* panel) {
   SetVoicePlayButtonUpdate([](void*, int available) { UpdateVoicePlayButton(available != 0); });
   StartLevelMeterTimer();
   ShowDownloadButton(false);
+  // Maximise and minimise stay hidden and disabled: the window keeps the skin's size.
+  for (int id : {1296, 1028}) {
+    if (QWidget* w = Item(id)) {
+      w->hide();
+      w->setEnabled(false);
+    }
+  }
 }
 
 void ApplyPanelVolumeLevels(QWidget* panel) {
