@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include <pwd.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -145,6 +146,11 @@ std::string DefaultDatabasePath() {
   return base + "/sorn-karaoke/CD Data/";
 }
 
+std::string LyricsServiceName(const std::string& value) {
+  return strcasecmp(value.c_str(), kLyricsServiceSite) == 0 ? kLyricsServiceSite
+                                                            : kLyricsServiceLrclib;
+}
+
 void SetDefaultServerList() {
   settings.serverCount = 0;
   for (const CddbServerEntry& entry : kBuiltInServers)
@@ -190,6 +196,8 @@ void SetFirstRunDefaults() {
   settings.titleService = TitleService::kAuto;
   settings.musicBrainzUrl = kDefaultMusicBrainzUrl;
   settings.cddbClientName = kDefaultCddbClientName;
+  settings.lyricsService = kLyricsServiceLrclib;
+  settings.lyricsUrl = kDefaultLyricsUrl;
 
   settings.databasePath = DefaultDatabasePath();
   std::error_code error;
@@ -233,6 +241,10 @@ int LoadSettings() {
   settings.firstCddb = ReadInt(k, "First cddb", 1, 0, 1);
   settings.firstCd = ReadInt(k, "First CD", 1, 0, 1);
   settings.lyricsHost = ReadString(k, "Lyrics Add", kDefaultLyricsHost, 200);
+  settings.lyricsService =
+      LyricsServiceName(ReadString(k, "Lyrics Service", kLyricsServiceLrclib, 20));
+  settings.lyricsUrl = ReadString(k, "Lyrics URL", kDefaultLyricsUrl, 260);
+  if (settings.lyricsUrl.empty()) settings.lyricsUrl = kDefaultLyricsUrl;
   settings.audioCdLevel = ReadLevel(k, "Audio CD Level", 7.0f);
   settings.audioMicrophoneLevel = ReadLevel(k, "Audio Microphone Level", 7.0f);
   settings.useFullScreen = ReadInt(k, "Use Full Screen", 0, 0, 1);
@@ -295,6 +307,8 @@ void SaveSettings() {
   key->Write("First cddb", IntText(Clamp(settings.firstCddb, 0, 1)));
   key->Write("First CD", IntText(Clamp(settings.firstCd, 0, 1)));
   key->Write("Lyrics Add", settings.lyricsHost);
+  key->Write("Lyrics Service", LyricsServiceName(settings.lyricsService));
+  key->Write("Lyrics URL", settings.lyricsUrl);
   key->Write("Audio CD Level", LevelText(settings.audioCdLevel));
   key->Write("Audio Microphone Level", LevelText(settings.audioMicrophoneLevel));
   key->Write("Use Full Screen", IntText(settings.useFullScreen));

@@ -10,6 +10,10 @@ inline constexpr int kMaxCddbServers = 16;
 inline constexpr size_t kServerTextMax = 50;  // characters kept per server-list entry
 inline constexpr const char* kPlaceholderHelloHost = "localhost";
 inline constexpr const char* kDefaultLyricsHost = "lyrics.example.org";
+// Lyrics services: the LRCLIB web API (the default) or the lyrics site at "Lyrics Add".
+inline constexpr const char* kLyricsServiceLrclib = "lrclib";
+inline constexpr const char* kLyricsServiceSite = "site";
+inline constexpr const char* kDefaultLyricsUrl = "https://lrclib.net";
 inline constexpr const char* kDefaultMusicBrainzUrl = "https://musicbrainz.org";
 // The name the CDDB client says hello with; a server that registers clients needs its own.
 inline constexpr const char* kDefaultCddbClientName = "SornKaraoke";
@@ -54,6 +58,9 @@ struct Settings {
   TitleService titleService = TitleService::kAuto;      // "Title Service"
   std::string musicBrainzUrl = kDefaultMusicBrainzUrl;  // "MusicBrainz URL"
   std::string cddbClientName = kDefaultCddbClientName;  // "CDDB Client Name"
+  // "Lyrics Service": "lrclib" or "site" (the lyrics site at "Lyrics Add").
+  std::string lyricsService = kLyricsServiceLrclib;
+  std::string lyricsUrl = kDefaultLyricsUrl;  // "Lyrics URL": LRCLIB's address
 
   CddbServerEntry servers[kMaxCddbServers];
   int serverCount = 0;
@@ -78,5 +85,7 @@ void ReadMailIdentity();
 void SetDefaultServerList();
 // Host of the chosen server; the first server when the index points past the list.
 std::string ChosenServerHost();
+// "site" when the value names the lyrics site, else "lrclib" (the default for anything else).
+std::string LyricsServiceName(const std::string& value);
 // The first-run CD information folder: $XDG_DATA_HOME/sorn-karaoke/CD Data/.
 std::string DefaultDatabasePath();

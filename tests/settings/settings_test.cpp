@@ -76,6 +76,8 @@ TEST_F(SettingsTest, FirstRunSetsDefaultsCreatesTheFolderAndSavesAtOnce) {
   EXPECT_EQ(settings.titleService, TitleService::kAuto);
   EXPECT_EQ(settings.musicBrainzUrl, "https://musicbrainz.org");
   EXPECT_EQ(settings.cddbClientName, "SornKaraoke");
+  EXPECT_EQ(settings.lyricsService, "lrclib");
+  EXPECT_EQ(settings.lyricsUrl, "https://lrclib.net");
   ASSERT_EQ(settings.serverCount, 2);
   EXPECT_EQ(settings.servers[0].location, "Carmel, IN USA");
   EXPECT_EQ(settings.servers[1].location, "Fremont, CA USA");
@@ -124,6 +126,8 @@ TEST_F(SettingsTest, RoundTripKeepsEveryValue) {
   settings.firstCddb = 0;
   settings.firstCd = 0;
   settings.lyricsHost = "lyrics.host";
+  settings.lyricsService = "site";
+  settings.lyricsUrl = "http://127.0.0.1:8080";
   settings.audioCdLevel = 3.25f;
   settings.audioMicrophoneLevel = 9.5f;
   settings.useFullScreen = 1;
@@ -152,6 +156,8 @@ TEST_F(SettingsTest, RoundTripKeepsEveryValue) {
   EXPECT_EQ(settings.firstCddb, 0);
   EXPECT_EQ(settings.firstCd, 0);
   EXPECT_EQ(settings.lyricsHost, "lyrics.host");
+  EXPECT_EQ(settings.lyricsService, "site");
+  EXPECT_EQ(settings.lyricsUrl, "http://127.0.0.1:8080");
   EXPECT_FLOAT_EQ(settings.audioCdLevel, 3.25f);
   EXPECT_FLOAT_EQ(settings.audioMicrophoneLevel, 9.5f);
   EXPECT_EQ(settings.useFullScreen, 1);
@@ -182,7 +188,9 @@ TEST_F(SettingsTest, OutOfRangeValuesAreClampedOnLoad) {
                        {"Use Full Screen", "1"},
                        {"Title Service", "gracenote"},
                        {"MusicBrainz URL", ""},
-                       {"CDDB Client Name", "two words"}});
+                       {"CDDB Client Name", "two words"},
+                       {"Lyrics Service", "lyricsfinder"},
+                       {"Lyrics URL", ""}});
   Store(kServersKey, {{"CDDB Address 1", "one.example"},
                       {"CDDB Location 1", "First"},
                       {"CDDB Address 2", "two.example"},
@@ -211,6 +219,9 @@ TEST_F(SettingsTest, OutOfRangeValuesAreClampedOnLoad) {
   EXPECT_EQ(settings.cddbUser, "username");
   EXPECT_EQ(settings.browser, kDefaultBrowser);
   EXPECT_EQ(settings.useSplashScreen, 1);
+  // An unknown lyrics service and an empty URL fall back to LRCLIB at its own address.
+  EXPECT_EQ(settings.lyricsService, "lrclib");
+  EXPECT_EQ(settings.lyricsUrl, "https://lrclib.net");
 }
 
 TEST_F(SettingsTest, ShortenedServerListDeletesTheSurplusOnSave) {
