@@ -122,6 +122,11 @@ int ObjectType() {
   return objectType;
 }
 
+std::string LyricsHomePage() {
+  if (settings.lyricsService == kLyricsServiceSite) return "http://" + settings.lyricsHost + "/";
+  return settings.lyricsUrl;
+}
+
 void BrowserProcedure(QWidget* window, const std::string& address) {
   if (settings.browser == "none") {
     ShowMessageBox(window, "Internet Browser Error",
@@ -321,7 +326,7 @@ void AppCommand(MainWindow* window, int id, QWidget* /*control*/, int /*code*/) 
       ToggleIntroPlay();
       break;
     case kCmdLyricsWebSite:
-      BrowserProcedure(window, kLyricsHomePage);
+      BrowserProcedure(window, LyricsHomePage());
       break;
     default:
       // "Record to File", the lyrics panel's download states, "Reset Cycle Counter" and ids

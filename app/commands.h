@@ -6,9 +6,10 @@
 
 class QWidget;
 
-// Home pages the web-site commands open.
+// The CDDB service's home page the web-site command opens.
 inline constexpr const char* kCddbHomePage = "https://gnudb.org/";
-inline constexpr const char* kLyricsHomePage = "https://lrclib.net/";
+// The lyrics service's home page: LRCLIB's address, or the lyrics site's ("Lyrics Service").
+std::string LyricsHomePage();
 
 // Opens a home page in the "Browser" setting's program; without one, or when it does not
 // start, says so and opens the preferences dialog.

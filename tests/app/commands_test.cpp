@@ -119,8 +119,10 @@ TEST_F(CommandsTest, TheBrowserProcedureNeedsABrowserThatStarts) {
   EXPECT_FALSE(std::filesystem::exists(root_ / "url"));
 
   settings.browser = browser;
+  settings.lyricsService = kLyricsServiceSite;
+  settings.lyricsHost = "lyrics.example.org";
   Command(kCmdLyricsWebSite);
-  ASSERT_TRUE(Eventually([&] { return Written("url") == std::string(kLyricsHomePage) + "\n"; }));
+  ASSERT_TRUE(Eventually([&] { return Written("url") == "http://lyrics.example.org/\n"; }));
   EXPECT_EQ(boxes_.Boxes().size(), 1u);
 
   settings.browser = (root_ / "no-such-browser").string();
