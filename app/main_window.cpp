@@ -406,20 +406,3 @@ void MainWindow::Restore() {
   shown->raise();
   shown->activateWindow();
 }
-
-void AppCommand(MainWindow* window, int id, QWidget* control, int code) {
-  (void)window;
-  (void)control;
-  (void)code;
-  switch (id) {
-    case kFullScreenCommand:
-      CDPlayerPanelStateManager(kFullScreenCommand);
-      break;
-    case 40002:  // "E&xit"
-      PostQuitMessage(0);
-      break;
-    default:
-      // The menus' other commands are not served yet.
-      break;
-  }
-}

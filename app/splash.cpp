@@ -25,6 +25,9 @@ class SplashDialog : public QDialog {
     if (templateId == kSplashBadgeTemplate) badge_ = LoadSkinBitmap(kSplashBadgeBitmap);
     setFixedSize(picture_.isNull() ? QSize(432, 288) : picture_.deviceIndependentSize().toSize());
   }
+  // The About box opens from a menu: the release of the key or click that chose it is not one
+  // the box has seen pressed, and leaves it open.
+  void IgnoreUnpressedReleases() { ignoreUnpressed_ = true; }
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -37,10 +40,20 @@ class SplashDialog : public QDialog {
              size.width(), size.height());
     }
   }
-  void keyPressEvent(QKeyEvent*) override { End(); }
-  void keyReleaseEvent(QKeyEvent*) override { End(); }
-  void mousePressEvent(QMouseEvent* event) override { EndOnButton(event); }
-  void mouseReleaseEvent(QMouseEvent* event) override { EndOnButton(event); }
+  void keyPressEvent(QKeyEvent*) override {
+    pressed_ = true;
+    End();
+  }
+  void keyReleaseEvent(QKeyEvent*) override {
+    if (pressed_ || !ignoreUnpressed_) End();
+  }
+  void mousePressEvent(QMouseEvent* event) override {
+    pressed_ = true;
+    EndOnButton(event);
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (pressed_ || !ignoreUnpressed_) EndOnButton(event);
+  }
   void closeEvent(QCloseEvent* event) override {
     event->accept();
     End();
@@ -61,6 +74,8 @@ class SplashDialog : public QDialog {
   QPixmap picture_;
   QPixmap badge_;
   bool ended_ = false;
+  bool pressed_ = false;
+  bool ignoreUnpressed_ = false;
 };
 
 }  // namespace
@@ -77,6 +92,7 @@ QWidget* CreateSplash(QWidget* owner, int templateId, bool modal) {
     splash->move(frame.center() - QPoint(splash->width() / 2, splash->height() / 2));
   }
   if (modal) {
+    splash->IgnoreUnpressedReleases();
     splash->exec();
     return nullptr;
   }
