@@ -1,6 +1,7 @@
 #include "app/lyrics_panel.h"
 
 #include "app/cdplayer_panel.h"
+#include "app/lyrics_area.h"
 #include "cd/player.h"
 #include "cdinfo/cddb.h"
 #include "cdinfo/info_file.h"
@@ -22,17 +23,18 @@ void ShowLyricsPanel(bool show) {
   for (int id : kLyricsWidgets) {
     if (QWidget* w = GkGetDlgItem(panel, id)) w->hide();
   }
-  if (!show) return;
+  if (!show) return LyricsAreaShown(false);
   for (int id : kLyricsShown) {
     if (QWidget* w = GkGetDlgItem(panel, id)) w->show();
   }
+  LyricsAreaShown(true);
   const int state = player.cdState.load();
   if (state != CD_NOCD && state != CD_CDROM_IN && !cddbState.lookupBusy.load())
     ShowTrackLyrics(panel->parentWidget(), player.currentTrack.load());
 }
 
 void SetLyricsText(QWidget* panel, const QString& text) {
-  if (panel) gkText_SetText(GkGetDlgItem(panel, kIdLyricsText), text);
+  if (panel) ShowLyricsText(GkGetDlgItem(panel, kIdLyricsText), text);
 }
 
 void SetLyricsStatusText(QWidget* panel, const QString& text) {
