@@ -24,6 +24,7 @@
 #include "cd/ripper.h"
 #include "cdinfo/cddb.h"
 #include "cdinfo/info_file.h"
+#include "cdinfo/lyrics_fetch.h"
 #include "cdinfo/title_lookup.h"
 #include "diagnostics/diagnostics.h"
 #include "platform/process/launcher.h"
@@ -247,6 +248,12 @@ void AppCommand(MainWindow* window, int id, QWidget* /*control*/, int /*code*/) 
     // Internet.
     case kCmdGetCdInfo:
       GetCdInfoFromInternet(window);
+      break;
+    case kCmdGetLyrics:
+      GetLyricsFromInternet(window);
+      break;
+    case kCmdGetTrackLyrics:
+      GetTrackLyricsFromInternet(window, player.currentTrack.load());
       break;
     case kCmdCddbWebSite:
       BrowserProcedure(window, kCddbHomePage);

@@ -2,7 +2,8 @@
 // the position the listener hears handed in: the sung line of time-synced lyrics highlighted
 // (checked in the pane's pixels), the CD+G screen in place of the text for a track that has
 // it and over the whole screen in full screen (checked pixel by pixel against the decoder's
-// screen at that position).
+// screen at that position), and the Internet menu's lyrics commands with the "Select Song"
+// dialog against an LRCLIB server on 127.0.0.1.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -276,6 +277,149 @@ TEST_F(CdgViewTest, FullScreenShowsTheGraphicsOverTheWholeScreenUntilAClick) {
   EXPECT_FALSE(screenModes.fullScreenMode);
   FollowLyricsArea();
   EXPECT_FALSE(full->isVisible());
+}
+
+// ---- The Internet menu's lyrics commands ------------------------------------------------
+
+std::string JsonAnswer(int status, const std::string& body) {
+  return "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Not Found") +
+         "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nConnection: close\r\n\r\n" + body;
+}
+
+std::string LrclibRecord(int id, const std::string& title, const std::string& synced) {
+  return "{\"id\":" + std::to_string(id) + ",\"trackName\":\"" + title +
+         "\",\"artistName\":\"Ann\",\"albumName\":\"Rainy Days\",\"duration\":24,"
+         "\"instrumental\":false,\"plainLyrics\":\"la\",\"syncedLyrics\":\"" +
+         synced + "\"}";
+}
+
+class LyricsCommandsTest : public LyricsViewTest {
+ protected:
+  void SetUp() override {
+    LyricsViewTest::SetUp();
+    SetWindowPoster([](std::function<void()> call) {
+      QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call),
+                                Qt::QueuedConnection);
+    });
+    {
+      std::lock_guard<std::mutex> guard(cdInfo.lock);
+      cdTitles.albumTitle = "Rainy Days";
+      cdTitles.albumArtist = "Ann";
+      for (int i = 0; i <= player.lastTrack.load(); ++i)
+        cdTitles.tracks[i].title = i == 0 ? "One" : i == 1 ? "Two" : "Three";
+    }
+    ASSERT_EQ(WriteCdInfoFile(CurrentInfoFile()), 1);
+    server_ = std::make_unique<TestHttpServer>([this](const std::string& request) {
+      return ServerReply{Answer(request.substr(0, request.find('\r')))};
+    });
+    settings.lyricsService = "lrclib";
+    settings.lyricsUrl = "http://" + server_->HostPort();
+  }
+  void TearDown() override {
+    EXPECT_TRUE(WaitForLookupWorkers(10000));
+    server_.reset();
+    SetWindowPoster(nullptr);
+    LyricsViewTest::TearDown();
+  }
+  // "One" and "Two" are found by their names; "Three" only by a search, as song 8.
+  std::string Answer(const std::string& line) {
+    if (release_.valid()) release_.wait();
+    if (line.find("/api/get?") != std::string::npos &&
+        line.find("track_name=One&") != std::string::npos)
+      return JsonAnswer(200, LrclibRecord(1, "One", "[00:01.00] one sung\\n[00:03.00] one more"));
+    if (line.find("/api/get?") != std::string::npos &&
+        line.find("track_name=Two&") != std::string::npos)
+      return JsonAnswer(200, LrclibRecord(2, "Two", "[00:02.00] two sung"));
+    if (line.find("/api/search?") != std::string::npos)
+      return JsonAnswer(200, "[" + LrclibRecord(7, "Three", "") + "," +
+                                 LrclibRecord(8, "Three Again", "[00:04.00] three sung") + "]");
+    if (line.find("/api/get/8 ") != std::string::npos)
+      return JsonAnswer(200, LrclibRecord(8, "Three Again", "[00:04.00] three sung"));
+    return JsonAnswer(404, "{\"code\":404}");
+  }
+  std::string Section(int track) {
+    std::string text = ReadWholeFile(CurrentInfoFile());
+    const std::string heading = "****Lyrics for Track " + std::to_string(track + 1);
+    const size_t at = text.find(heading);
+    const size_t next = text.find("****Lyrics for Track", at + heading.size());
+    return at == std::string::npos ? "" : text.substr(at, next - at);
+  }
+  // Runs the command and handles the window's events until its worker has ended.
+  void RunCommand(int id) {
+    AppCommand(window_.get(), id, nullptr, 0);
+    EXPECT_TRUE(QTest::qWaitFor([] { return !LookupWorkerBusy(); }, 20000));
+    QCoreApplication::processEvents();
+  }
+
+  std::unique_ptr<TestHttpServer> server_;
+  std::shared_future<void> release_;
+};
+
+TEST_F(LyricsCommandsTest, EveryTrackKeepsWrittenLyricsTheCurrentOneIsReplacedTheChoiceIsAsked) {
+  ASSERT_GE(player.lastTrack.load(), 2);
+  ASSERT_EQ(ReplaceLyricsSection(nullptr, 1, "****Lyrics for Track 2, Two:\nmy own words\n"), 1);
+  // The "Select Song" dialog: its texts, its lines with "None of the above" last and the first
+  // selected; the test takes the second song.
+  QStringList seen;
+  QTimer picker;
+  picker.setInterval(5);
+  QObject::connect(&picker, &QTimer::timeout, [&seen] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QDialog*>(w);
+      if (!dialog || !dialog->isVisible() || dialog->objectName() != "SelectSong") continue;
+      seen << dialog->windowTitle();
+      for (QLabel* label : dialog->findChildren<QLabel*>()) seen << label->text();
+      auto* list = dialog->findChild<QListWidget*>();
+      seen << QString::number(list->currentRow());
+      for (int i = 0; i < list->count(); ++i) seen << list->item(i)->text();
+      list->setCurrentRow(1);
+      dialog->accept();
+    }
+  });
+  picker.start();
+
+  RunCommand(kCmdGetLyrics);
+  EXPECT_EQ(seen, QStringList({"Select Song", "Please select the correct song below:",
+                               "Format is:     Song Title  /  Album  /  Artist", "0",
+                               "Three  /  Rainy Days  /  Ann", "Three Again  /  Rainy Days  /  Ann",
+                               "None of the above"}));
+  EXPECT_NE(Section(0).find("[00:01.00] one sung"), std::string::npos) << Section(0);
+  EXPECT_NE(Section(1).find("my own words"), std::string::npos) << Section(1);
+  EXPECT_NE(Section(2).find("[00:04.00] three sung"), std::string::npos) << Section(2);
+  // The current track's lyrics are shown synced: no tags, the line being sung lit.
+  EXPECT_FALSE(gkText_GetText(pane_).contains("[00:"));
+  EXPECT_EQ(gkText_GetText(pane_), "one sung\none more");
+  EXPECT_EQ(LitLine(), 0);
+
+  // The current track only: its written lyrics are replaced.
+  player.currentTrack.store(1);
+  RunCommand(kCmdGetTrackLyrics);
+  EXPECT_EQ(Section(1).find("my own words"), std::string::npos) << Section(1);
+  EXPECT_NE(Section(1).find("[00:02.00] two sung"), std::string::npos) << Section(1);
+}
+
+TEST_F(LyricsCommandsTest, TheLyricsCommandsAreGreyedOutWhileALookupRuns) {
+  QMenu* menu = gkMenuPopUp_GetMenu(Item(kIdPopupInternet));
+  ASSERT_NE(menu, nullptr);
+  auto enabled = [menu](int id) {
+    for (QAction* action : menu->actions())
+      if (GkActionCommand(action) == id) return action->isEnabled() ? 1 : 0;
+    return -1;
+  };
+  std::promise<void> release;
+  release_ = release.get_future().share();
+  AppCommand(window_.get(), kCmdGetTrackLyrics, nullptr, 0);
+  ASSERT_TRUE(LookupWorkerBusy());
+  emit menu->aboutToShow();
+  EXPECT_EQ(enabled(kCmdGetLyrics), 0);
+  EXPECT_EQ(enabled(kCmdGetTrackLyrics), 0);
+  EXPECT_EQ(enabled(kCmdGetCdInfo), 1);
+  release.set_value();
+  EXPECT_TRUE(QTest::qWaitFor([] { return !LookupWorkerBusy(); }, 20000));
+  emit menu->aboutToShow();
+  EXPECT_EQ(enabled(kCmdGetLyrics), 1);
+  EXPECT_EQ(enabled(kCmdGetTrackLyrics), 1);
 }
 
 }  // namespace
