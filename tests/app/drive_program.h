@@ -16,11 +16,14 @@ inline bool XvfbToolsInstalled() {
 
 // Runs the program on the demo disc with its settings, data and the card's output in work,
 // takes the steps (see drive_panel.sh) and ends it with Esc. The output of both goes to
-// *output; the result is the exit status (-1 when it did not end within 4 minutes).
-inline int DriveProgram(const std::string& work, const QStringList& steps, std::string* output) {
+// *output; the result is the exit status (-1 when it did not end within 4 minutes). Variables
+// in `variables` ("NAME=VALUE") are added to the program's environment.
+inline int DriveProgram(const std::string& work, const QStringList& steps, std::string* output,
+                        const QStringList& variables = {}) {
   QProcess run;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.remove("QT_QPA_PLATFORM");
+  for (const QString& v : variables) env.insert(v.section('=', 0, 0), v.section('=', 1));
   env.insert("SORN_DRIVES", "image:" SORN_BUILD_DIR "/demo/demo.cue");
   run.setProcessEnvironment(env);
   run.setProcessChannelMode(QProcess::MergedChannels);
