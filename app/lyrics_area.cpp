@@ -1,6 +1,6 @@
 #include "app/lyrics_area.h"
 
-#include <QGuiApplication>
+#include <QGraphicsView>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
@@ -71,7 +71,10 @@ CdgView* FullScreenView() {
       [](int key) {
         if (app.mainWindow) app.mainWindow->HandleKey(key);
       },
-      [] { FullScreenModeCommand(); });
+      [] {
+        FullScreenModeCommand();
+        FollowLyricsArea();
+      });
   area.fullScreen = view;
   return view;
 }
@@ -79,7 +82,15 @@ CdgView* FullScreenView() {
 // The graphics over the whole screen the panel is on, or away.
 void ShowFullScreenGraphics(bool show, int64_t position) {
   if (!show) {
-    if (area.fullScreen) area.fullScreen->hide();
+    if (!area.fullScreen || !area.fullScreen->isVisible()) return;
+    area.fullScreen->hide();
+    // The keyboard goes back to the panel.
+    if (app.mainWindow) {
+      QWidget* panelWindow = app.mainWindow->ScaledView()
+                                 ? static_cast<QWidget*>(app.mainWindow->ScaledView())
+                                 : app.mainWindow;
+      if (panelWindow->isVisible()) panelWindow->activateWindow();
+    }
     return;
   }
   CdgView* view = FullScreenView();

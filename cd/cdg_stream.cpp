@@ -12,8 +12,10 @@ namespace {
 
 constexpr int64_t kFifoPacks = 1024;  // about 3.4 s of packs
 // Packs left undecoded behind the delivered position: 2 s, more than the sound card's queue
-// ever holds, so the pack the listener hears is always among those published.
+// ever holds, so the pack the listener hears is always among those published. The base screen
+// moves on half a second at a time, so that a buffer's copy of it is seldom stale.
 constexpr int64_t kLeadPacks = 600;
+constexpr int64_t kBaseStepPacks = 150;
 constexpr int64_t kJumpPacks = 300;  // a second: further away is a new start
 constexpr int kFresh = 4;            // flag beside a buffer index: not taken yet
 
@@ -112,7 +114,8 @@ void CdgStreamSink::Packs(const uint8_t* packs, int count, int64_t first, int32_
 
 void CdgStreamSink::Played(int64_t position, int32_t trackSector) {
   if (TakeReset() || trackSector != track_) return;
-  DecodeUpTo(std::min(position / kRingBytesPerPack, next_) - kLeadPacks);
+  const int64_t delivered = std::min(position / kRingBytesPerPack, next_);
+  if (delivered - base_ > kLeadPacks + kBaseStepPacks) DecodeUpTo(delivered - kLeadPacks);
   Publish();
   if (CdgDeliveryObserver observer = observer_.load(std::memory_order_acquire))
     observer(next_, observerContext_.load(std::memory_order_acquire));
