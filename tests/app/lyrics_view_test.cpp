@@ -1,9 +1,8 @@
 // What the lyrics area shows while a song plays, on the panel built as start-up builds it, with
 // the position the listener hears handed in: the sung line of time-synced lyrics highlighted
-// (checked in the pane's pixels), the CD+G screen in place of the text for a track that has
-// it and over the whole screen in full screen (checked pixel by pixel against the decoder's
-// screen at that position), and the Internet menu's lyrics commands with the "Select Song"
-// dialog against an LRCLIB server on 127.0.0.1.
+// (read from the pane's pixels), the CD+G screen in place of the text and over the whole
+// screen (pixel by pixel against the decoder's screen at that position); the Internet menu's
+// lyrics commands and the "Select Song" dialog.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -18,6 +17,7 @@
 #include <memory>
 
 #include "app/cdg_view.h"
+#include "app/cdinfo_host.h"
 #include "app/cdplayer_panel.h"
 #include "app/commands.h"
 #include "app/display_modes.h"
@@ -31,13 +31,11 @@
 #include "cd/cdg_image.h"
 #include "cd/cdg_stream.h"
 #include "cd/player.h"
-#include "cdinfo/http_client.h"
-#include "cdinfo/info_file.h"
 #include "cdinfo/lookup_worker.h"
+#include "cdinfo/lyrics_fetch.h"
 #include "platform/sync/window_thread.h"
 #include "settings/settings.h"
 #include "tests/app/app_test_support.h"
-#include "tests/support/test_http_server.h"
 #include "widgets/menu_popup.h"
 #include "widgets/text_pane.h"
 
@@ -48,10 +46,7 @@ int64_t Heard() {
   return heardMs;
 }
 
-constexpr GkColor kPaper = GkRgb(0, 0, 0);
-constexpr GkColor kInk = GkRgb(0x7A, 0xFF, 0x00);
 constexpr GkColor kLitPaper = GkRgb(0x1F, 0xB2, 0x04);
-constexpr GkColor kLitInk = GkRgb(0xFF, 0xFF, 0xFF);
 
 class LyricsViewTest : public PanelWindowTest {
  protected:
@@ -62,8 +57,8 @@ class LyricsViewTest : public PanelWindowTest {
     window_->show();
     ViewPanelStateManager(1);
     pane_ = Item(kIdLyricsText);
-    gkText_SetColors(pane_, kPaper, kInk, 0);
-    gkText_SetHighlightColors(pane_, kLitPaper, kLitInk, 0);
+    gkText_SetColors(pane_, GkRgb(0, 0, 0), GkRgb(0x7A, 0xFF, 0), 0);
+    gkText_SetHighlightColors(pane_, kLitPaper, GkRgb(0xFF, 0xFF, 0xFF), 0);
   }
   void TearDown() override {
     SetListenerPositionSource(nullptr);
@@ -71,41 +66,34 @@ class LyricsViewTest : public PanelWindowTest {
     SetCddaSubcodeSink(nullptr);
     player.cdState.store(CD_STOP);
     player.currentTrack.store(0);
-    screenModes.fullScreenMode = false;
-    screenModes.scaledFullScreen = false;
+    screenModes.fullScreenMode = screenModes.scaledFullScreen = false;
     PanelWindowTest::TearDown();
   }
-  // The pane's line boxes (from its top) painted in the highlight paper colour, read at the
-  // pane's right edge where no text reaches.
-  std::vector<int> LitBoxes() {
+  // The pane line shown in the highlight paper colour (read at the pane's right edge, where no
+  // text reaches): -1 for none, -2 for more than one.
+  int LitLine() {
     const QImage image = pane_->grab().toImage();
     const int h = gkText_GetCellHeight(pane_);
-    std::vector<int> lit;
+    int lit = -1;
     for (int box = 0; (box + 1) * h <= image.height(); ++box) {
-      if (image.pixelColor(image.width() - 2, box * h + h / 2) == GkToQColor(kLitPaper))
-        lit.push_back(box);
+      if (image.pixelColor(image.width() - 2, box * h + h / 2) != GkToQColor(kLitPaper)) continue;
+      lit = lit == -1 ? gkText_GetTopLine(pane_) + box : -2;
     }
     return lit;
-  }
-  // The pane line shown highlighted, -1 for none (and -2 for more than one).
-  int LitLine() {
-    const std::vector<int> lit = LitBoxes();
-    if (lit.empty()) return -1;
-    return lit.size() == 1 ? gkText_GetTopLine(pane_) + lit[0] : -2;
   }
 
   QWidget* pane_ = nullptr;
 };
 
-// A section's lyrics as the lyrics panel gets them: an untagged title line, then lines tagged
-// with their times (a blank line between verses takes the time before it).
-QString SyncedSection(int lines) {
+// Lyrics as the panel gets them: an untagged title line, then lines tagged 2.5 s apart from
+// 5 s on (a blank line after the second takes its time). Pane line n + 1 is "line n" up to
+// line 2, n + 2 after.
+QString SyncedLyrics(int lines) {
   QString text = "Sunny Side Street\n";
   for (int i = 0; i < lines; ++i) {
     const int ms = 5000 + i * 2500;
-    text += QString::asprintf("[%02d:%02d.%02d] line %d\n", ms / 60000, ms / 1000 % 60,
-                              ms % 1000 / 10, i + 1);
-    if (i == 1) text += "\n";
+    text += QString::asprintf("[%02d:%02d.%02d] line %d\n%s", ms / 60000, ms / 1000 % 60,
+                              ms % 1000 / 10, i + 1, i == 1 ? "\n" : "");
   }
   return text;
 }
@@ -113,93 +101,66 @@ QString SyncedSection(int lines) {
 TEST_F(LyricsViewTest, SyncedLyricsHighlightTheLineBeingSungAndKeepItInView) {
   player.cdState.store(CD_PLAY);
   heardMs = 1000;
-  SetLyricsText(CdPlayerPanel(), SyncedSection(60));
-  // Shown without the tags; pane lines: 0 the title, 1 "line 1", 2 "line 2", 3 blank, 4 on.
+  SetLyricsText(CdPlayerPanel(), SyncedLyrics(60));
   EXPECT_TRUE(gkText_GetText(pane_).startsWith("Sunny Side Street\nline 1\nline 2\n\nline 3\n"));
-  // Before the first line's time: the first sung line, not the title.
-  EXPECT_EQ(LitLine(), 1);
-
-  const struct {
-    int64_t ms;
-    int line;
-  } cases[] = {
-      {5000, 1},  {7499, 1},    {7500, 2},
-      {9999, 2},  // the blank line after "line 2" shares its time: "line 2" stays lit
-      {10000, 4}, {130000, 52}, {600000, 61},  // after the last line's time: the last line
-      {0, 1},                                  // a seek back to the start
-  };
   const int visible = gkText_GetVisibleLines(pane_);
   ASSERT_GT(visible, 3);
   ASSERT_LT(visible, 60);
-  for (const auto& c : cases) {
-    heardMs = c.ms;
+  // Before the first line's time its line (not the title); the blank line shares "line 2"'s
+  // time; after the last line's time the last; a seek back to the start.
+  const std::pair<int64_t, int> cases[] = {{1000, 1},    {5000, 1},    {7499, 1},
+                                           {7500, 2},    {9999, 2},    {10000, 4},
+                                           {130000, 52}, {600000, 61}, {0, 1}};
+  for (const auto& [ms, line] : cases) {
+    heardMs = ms;
     FollowLyricsArea();
-    EXPECT_EQ(LitLine(), c.line) << "at " << c.ms << " ms";
-    EXPECT_EQ(SungLine(pane_), c.line);
-    // In view: a third of the way down once the text has scrolled that far.
-    const int top = gkText_GetTopLine(pane_);
-    EXPECT_GE(c.line, top);
-    EXPECT_LT(c.line, top + visible);
+    EXPECT_EQ(LitLine(), line) << "at " << ms << " ms";
+    EXPECT_GE(line, gkText_GetTopLine(pane_));
+    EXPECT_LT(line, gkText_GetTopLine(pane_) + visible);
   }
-
-  // The timer follows the position by itself while the disc plays.
+  // The timer follows by itself while the disc plays.
   heardMs = 12500;
   EXPECT_TRUE(QTest::qWaitFor([this] { return LitLine() == 5; }, 5000));
-
-  // A section without time tags is shown as it is, nothing lit.
+  // A resized pane loses its highlight (the pane resets it); the next step puts it back.
+  pane_->resize(pane_->width(), pane_->height() - 38);
+  FollowLyricsArea();
+  EXPECT_EQ(LitLine(), 5);
+  // A stopped disc starts the song again: the first line.
+  player.cdState.store(CD_STOP);
+  FollowLyricsArea();
+  EXPECT_EQ(LitLine(), 1);
+  // Lyrics without time tags are shown as they are, nothing lit.
   SetLyricsText(CdPlayerPanel(), "Sunny Side Street\nla la\n");
   EXPECT_EQ(gkText_GetText(pane_), "Sunny Side Street\nla la\n");
   EXPECT_EQ(LitLine(), -1);
   EXPECT_EQ(SungLine(pane_), -1);
 }
 
-TEST_F(LyricsViewTest, AStoppedDiscLightsTheFirstLineAndAResizedPaneGetsItsHighlightBack) {
-  player.cdState.store(CD_STOP);
-  heardMs = 20000;  // what was heard before the stop does not count
-  SetLyricsText(CdPlayerPanel(), SyncedSection(4));
-  EXPECT_EQ(LitLine(), 1);
-  player.cdState.store(CD_PAUSE);
-  FollowLyricsArea();
-  EXPECT_EQ(LitLine(), 5);
-  // A new size resets the pane's highlight; the next step puts it back.
-  pane_->resize(pane_->width(), pane_->height() - 38);
-  FollowLyricsArea();
-  EXPECT_EQ(LitLine(), 5);
-}
-
-// ---- CD+G ---------------------------------------------------------------------------------
-
-class CdgViewTest : public LyricsViewTest {
- protected:
-  void SetUp() override {
-    LyricsViewTest::SetUp();
-    // A white tile at pack 100, a red one at 200; the transparent colour is colour 3.
-    CdgStreamWriter writer;
-    writer.Put(0, CdgColoursPack(false, {0x013, 0xFFF, 0xF00, 0x0F0}));
-    writer.Put(1, CdgMemoryPresetPack(0));
-    writer.Put(2, CdgTransparentPack(3));
-    std::array<uint8_t, kCdgTileHeight> bits;
-    bits.fill(0x2A);
-    writer.Put(3, CdgTilePack(2, 2, 3, 0, bits));
-    writer.Put(100, CdgTilePack(5, 10, 0, 1, bits));
-    writer.Put(200, CdgTilePack(6, 20, 0, 2, bits));
-    packs_ = writer.Packs(900);
-    player.currentTrack.store(0);
-    SetCdgStreamTrack(0, true);
-    CddaSubcodeSink* sink = cddaRing.subcodeSink.load();
-    ASSERT_NE(sink, nullptr);
-    // Delivered up to pack 651, a sub-block at a time.
-    for (int64_t p = 0; p < 651; p += 7) {
-      sink->Packs(packs_.data() + p * kPackBytes, 7, p, 150);
-      sink->Played((p + 7) * kRingBytesPerPack, 150);
-    }
+TEST_F(LyricsViewTest, CdgGraphicsTakeThePlaceOfTheTextAndFillTheScreenInFullScreen) {
+  // A white tile at pack 100, a red one at 200, a tile of the transparent colour; delivered
+  // up to pack 651 a sub-block at a time.
+  CdgStreamWriter writer;
+  writer.Put(0, CdgColoursPack(false, {0x013, 0xFFF, 0xF00, 0x0F0}));
+  writer.Put(1, CdgTransparentPack(3));
+  std::array<uint8_t, kCdgTileHeight> bits;
+  bits.fill(0x2A);
+  writer.Put(2, CdgTilePack(2, 2, 3, 0, bits));
+  writer.Put(100, CdgTilePack(5, 10, 0, 1, bits));
+  writer.Put(200, CdgTilePack(6, 20, 0, 2, bits));
+  const std::vector<uint8_t> packs = writer.Packs(700);
+  SetCdgStreamTrack(0, true);
+  CddaSubcodeSink* sink = cddaRing.subcodeSink.load();
+  ASSERT_NE(sink, nullptr);
+  for (int64_t p = 0; p < 651; p += 7) {
+    sink->Packs(packs.data() + p * kPackBytes, 7, p, 150);
+    sink->Played((p + 7) * kRingBytesPerPack, 150);
   }
   // The view's pixels: black around the screen at `pack`, each device pixel the screen pixel
-  // under it (the transparent colour black).
-  void ExpectShows(CdgView* view, int64_t pack) {
-    CdgScreen screen;
-    RenderCdgAt(packs_.data(), 900, pack, &screen);
-    const QImage expected = CdgScreenImage(screen);
+  // under it, the transparent colour black.
+  auto expectShows = [&packs](CdgView* view, int64_t pack) {
+    auto screen = std::make_unique<CdgScreen>();
+    RenderCdgAt(packs.data(), 700, pack, screen.get());
+    const QImage expected = CdgScreenImage(*screen);
     const QImage shown = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QRect r = view->ImageRect();
     ASSERT_LE(std::abs(r.width() * 2 - r.height() * 3), 2);  // 3:2 to the pixel
@@ -207,19 +168,15 @@ class CdgViewTest : public LyricsViewTest {
     for (int y = 0; y < shown.height(); ++y) {
       for (int x = 0; x < shown.width(); ++x) {
         QRgb want = 0xFF000000u;
-        if (r.contains(x, y)) {
+        if (r.contains(x, y))
           want = expected.pixel(CdgScreenPixelOf(x - r.x(), r.width(), kCdgVisibleWidth),
                                 CdgScreenPixelOf(y - r.y(), r.height(), kCdgVisibleHeight));
-          if (qAlpha(want) == 0) want = 0xFF000000u;
-        }
-        ASSERT_EQ(shown.pixel(x, y), want) << "pixel " << x << "," << y << " at pack " << pack;
+        ASSERT_EQ(shown.pixel(x, y), qAlpha(want) ? want : 0xFF000000u)
+            << "pixel " << x << "," << y << " at pack " << pack;
       }
     }
-  }
-  std::vector<uint8_t> packs_;
-};
+  };
 
-TEST_F(CdgViewTest, TheGraphicsTakeThePlaceOfTheTextAtThePositionHeard) {
   player.cdState.store(CD_PLAY);
   heardMs = 500;  // pack 150: the white tile, not yet the red one
   FollowLyricsArea();
@@ -229,197 +186,103 @@ TEST_F(CdgViewTest, TheGraphicsTakeThePlaceOfTheTextAtThePositionHeard) {
   EXPECT_FALSE(pane_->isVisible());
   EXPECT_EQ(view->geometry(), pane_->geometry());
   EXPECT_EQ(view->ShownPack(), 150);
-  ExpectShows(view, 150);
-  // On to pack 210, and back to 30 (a seek back).
-  heardMs = 700;
-  FollowLyricsArea();
-  ExpectShows(view, 210);
-  heardMs = 200;
-  FollowLyricsArea();
-  ExpectShows(view, 60);
-  // The timer follows the position by itself.
-  heardMs = 2000;
+  expectShows(view, 150);
+  const std::pair<int64_t, int64_t> steps[] = {{700, 210}, {200, 60}};  // on, and back
+  for (const auto& [ms, pack] : steps) {
+    heardMs = ms;
+    FollowLyricsArea();
+    expectShows(view, pack);
+  }
+  heardMs = 2000;  // the timer follows by itself
   EXPECT_TRUE(QTest::qWaitFor([view] { return view->ShownPack() == 600; }, 5000));
 
-  // A track without graphics: the text again. The microphone view keeps its place.
+  // A track without graphics: the text again. The microphone view stays as it is.
   player.currentTrack.store(1);
   FollowLyricsArea();
   EXPECT_FALSE(view->isVisible());
   EXPECT_TRUE(pane_->isVisible());
   player.currentTrack.store(0);
-  FollowLyricsArea();
-  EXPECT_TRUE(view->isVisible());
   ViewPanelStateManager(0);
   EXPECT_FALSE(view->isVisible());
   EXPECT_FALSE(pane_->isVisible());
   ViewPanelStateManager(1);
   EXPECT_TRUE(view->isVisible());
-  EXPECT_FALSE(pane_->isVisible());
-}
 
-TEST_F(CdgViewTest, FullScreenShowsTheGraphicsOverTheWholeScreenUntilAClick) {
+  // Full screen: the whole screen; keys go to the panel (Space pauses), a click leaves it.
   settings.useFullScreen = 1;
-  screenModes.fullScreenMode = true;
-  screenModes.scaledFullScreen = true;
-  player.cdState.store(CD_PAUSE);
+  screenModes.fullScreenMode = screenModes.scaledFullScreen = true;
   heardMs = 1000;
   FollowLyricsArea();
   CdgView* full = FullScreenCdgView();
   ASSERT_NE(full, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(full));
   EXPECT_EQ(full->geometry(), window_->screen()->geometry());
-  ExpectShows(full, 300);
-  // A key goes to the panel's keyboard map: Space plays.
+  expectShows(full, 300);
   QTest::keyClick(full, Qt::Key_Space);
-  EXPECT_EQ(player.cdState.load(), CD_PLAY);
-  // A click leaves full screen, and the graphics go with it.
+  EXPECT_EQ(player.cdState.load(), CD_PAUSE);
   QTest::mouseClick(full, Qt::LeftButton);
   EXPECT_FALSE(screenModes.fullScreenMode);
-  FollowLyricsArea();
   EXPECT_FALSE(full->isVisible());
 }
 
-// ---- The Internet menu's lyrics commands ------------------------------------------------
-
-std::string JsonAnswer(int status, const std::string& body) {
-  return "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Not Found") +
-         "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
-         "\r\nConnection: close\r\n\r\n" + body;
-}
-
-std::string LrclibRecord(int id, const std::string& title, const std::string& synced) {
-  return "{\"id\":" + std::to_string(id) + ",\"trackName\":\"" + title +
-         "\",\"artistName\":\"Ann\",\"albumName\":\"Rainy Days\",\"duration\":24,"
-         "\"instrumental\":false,\"plainLyrics\":\"la\",\"syncedLyrics\":\"" +
-         synced + "\"}";
-}
-
-class LyricsCommandsTest : public LyricsViewTest {
- protected:
-  void SetUp() override {
-    LyricsViewTest::SetUp();
-    SetWindowPoster([](std::function<void()> call) {
-      QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call),
-                                Qt::QueuedConnection);
-    });
-    {
-      std::lock_guard<std::mutex> guard(cdInfo.lock);
-      cdTitles.albumTitle = "Rainy Days";
-      cdTitles.albumArtist = "Ann";
-      for (int i = 0; i <= player.lastTrack.load(); ++i)
-        cdTitles.tracks[i].title = i == 0 ? "One" : i == 1 ? "Two" : "Three";
-    }
-    ASSERT_EQ(WriteCdInfoFile(CurrentInfoFile()), 1);
-    server_ = std::make_unique<TestHttpServer>([this](const std::string& request) {
-      return ServerReply{Answer(request.substr(0, request.find('\r')))};
-    });
-    settings.lyricsService = "lrclib";
-    settings.lyricsUrl = "http://" + server_->HostPort();
-  }
-  void TearDown() override {
+TEST_F(LyricsViewTest, TheLyricsCommandsFetchForEveryTrackOrThisOneAndWaitForALookup) {
+  SetWindowPoster([](std::function<void()> call) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call), Qt::QueuedConnection);
+  });
+  player.currentTrack.store(2);
+  // A lookup holds the connection: the commands are greyed out, and ignored.
+  std::promise<void> release;
+  ASSERT_TRUE(StartLookupWorker("test", "", [f = release.get_future().share()] { f.wait(); }));
+  QMenu* menu = gkMenuPopUp_GetMenu(Item(kIdPopupInternet));
+  ASSERT_NE(menu, nullptr);
+  auto enabled = [menu] {
+    std::vector<int> on;
+    for (QAction* action : menu->actions())
+      if (action->isEnabled() && !action->isSeparator()) on.push_back(GkActionCommand(action));
+    return on;
+  };
+  emit menu->aboutToShow();
+  EXPECT_EQ(enabled(), (std::vector<int>{kCmdGetCdInfo, kCmdCddbWebSite, kCmdUpdateServerList}));
+  release.set_value();
+  ASSERT_TRUE(WaitForLookupWorkers(10000));
+  emit menu->aboutToShow();
+  EXPECT_EQ(enabled(), (std::vector<int>{kCmdGetCdInfo, kCmdGetLyrics, kCmdGetTrackLyrics,
+                                         kCmdCddbWebSite, kCmdUpdateServerList}));
+  // Each command runs a fetch on the worker: for the current track, or for every track.
+  settings.lyricsUrl = "http://127.0.0.1:1";  // nothing answers there
+  const std::pair<int, int> commands[] = {{kCmdGetTrackLyrics, 2}, {kCmdGetLyrics, -1}};
+  for (const auto& [command, selector] : commands) {
+    AppCommand(window_.get(), command, nullptr, 0);
     EXPECT_TRUE(WaitForLookupWorkers(10000));
-    server_.reset();
-    SetWindowPoster(nullptr);
-    LyricsViewTest::TearDown();
+    EXPECT_EQ(lyricsState.lyricsTrackSelector.load(), selector);
   }
-  // "One" and "Two" are found by their names; "Three" only by a search, as song 8.
-  std::string Answer(const std::string& line) {
-    if (release_.valid()) release_.wait();
-    if (line.find("/api/get?") != std::string::npos &&
-        line.find("track_name=One&") != std::string::npos)
-      return JsonAnswer(200, LrclibRecord(1, "One", "[00:01.00] one sung\\n[00:03.00] one more"));
-    if (line.find("/api/get?") != std::string::npos &&
-        line.find("track_name=Two&") != std::string::npos)
-      return JsonAnswer(200, LrclibRecord(2, "Two", "[00:02.00] two sung"));
-    if (line.find("/api/search?") != std::string::npos)
-      return JsonAnswer(200, "[" + LrclibRecord(7, "Three", "") + "," +
-                                 LrclibRecord(8, "Three Again", "[00:04.00] three sung") + "]");
-    if (line.find("/api/get/8 ") != std::string::npos)
-      return JsonAnswer(200, LrclibRecord(8, "Three Again", "[00:04.00] three sung"));
-    return JsonAnswer(404, "{\"code\":404}");
-  }
-  std::string Section(int track) {
-    std::string text = ReadWholeFile(CurrentInfoFile());
-    const std::string heading = "****Lyrics for Track " + std::to_string(track + 1);
-    const size_t at = text.find(heading);
-    const size_t next = text.find("****Lyrics for Track", at + heading.size());
-    return at == std::string::npos ? "" : text.substr(at, next - at);
-  }
-  // Runs the command and handles the window's events until its worker has ended.
-  void RunCommand(int id) {
-    AppCommand(window_.get(), id, nullptr, 0);
-    EXPECT_TRUE(QTest::qWaitFor([] { return !LookupWorkerBusy(); }, 20000));
-    QCoreApplication::processEvents();
-  }
+  QCoreApplication::processEvents();
+  SetWindowPoster(nullptr);
+}
 
-  std::unique_ptr<TestHttpServer> server_;
-  std::shared_future<void> release_;
-};
-
-TEST_F(LyricsCommandsTest, EveryTrackKeepsWrittenLyricsTheCurrentOneIsReplacedTheChoiceIsAsked) {
-  ASSERT_GE(player.lastTrack.load(), 2);
-  ASSERT_EQ(ReplaceLyricsSection(nullptr, 1, "****Lyrics for Track 2, Two:\nmy own words\n"), 1);
-  // The "Select Song" dialog: its texts, its lines with "None of the above" last and the first
-  // selected; the test takes the second song.
+TEST_F(LyricsViewTest, SelectSongShowsItsTextsAndAnswersTheLineChosen) {
+  // What the dialog shows, with the first line selected; the second is chosen.
   QStringList seen;
   QTimer picker;
   picker.setInterval(5);
   QObject::connect(&picker, &QTimer::timeout, [&seen] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* dialog = qobject_cast<QDialog*>(w);
-      if (!dialog || !dialog->isVisible() || dialog->objectName() != "SelectSong") continue;
-      seen << dialog->windowTitle();
-      for (QLabel* label : dialog->findChildren<QLabel*>()) seen << label->text();
-      auto* list = dialog->findChild<QListWidget*>();
-      seen << QString::number(list->currentRow());
-      for (int i = 0; i < list->count(); ++i) seen << list->item(i)->text();
-      list->setCurrentRow(1);
-      dialog->accept();
-    }
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog || dialog->objectName() != "SelectSong") return;
+    seen << dialog->windowTitle();
+    for (QLabel* label : dialog->findChildren<QLabel*>()) seen << label->text();
+    auto* list = dialog->findChild<QListWidget*>();
+    seen << QString::number(list->currentRow()) << list->item(list->count() - 1)->text();
+    list->setCurrentRow(1);
+    dialog->accept();
   });
   picker.start();
-
-  RunCommand(kCmdGetLyrics);
+  AppCdInfoHost host;
+  EXPECT_EQ(host.SelectSong(window_.get(), {"Rain  /  Days  /  Ann", "Rain  /  Live  /  Ann",
+                                            "None of the above"}),
+            1);
   EXPECT_EQ(seen, QStringList({"Select Song", "Please select the correct song below:",
                                "Format is:     Song Title  /  Album  /  Artist", "0",
-                               "Three  /  Rainy Days  /  Ann", "Three Again  /  Rainy Days  /  Ann",
                                "None of the above"}));
-  EXPECT_NE(Section(0).find("[00:01.00] one sung"), std::string::npos) << Section(0);
-  EXPECT_NE(Section(1).find("my own words"), std::string::npos) << Section(1);
-  EXPECT_NE(Section(2).find("[00:04.00] three sung"), std::string::npos) << Section(2);
-  // The current track's lyrics are shown synced: no tags, the line being sung lit.
-  EXPECT_FALSE(gkText_GetText(pane_).contains("[00:"));
-  EXPECT_EQ(gkText_GetText(pane_), "one sung\none more");
-  EXPECT_EQ(LitLine(), 0);
-
-  // The current track only: its written lyrics are replaced.
-  player.currentTrack.store(1);
-  RunCommand(kCmdGetTrackLyrics);
-  EXPECT_EQ(Section(1).find("my own words"), std::string::npos) << Section(1);
-  EXPECT_NE(Section(1).find("[00:02.00] two sung"), std::string::npos) << Section(1);
-}
-
-TEST_F(LyricsCommandsTest, TheLyricsCommandsAreGreyedOutWhileALookupRuns) {
-  QMenu* menu = gkMenuPopUp_GetMenu(Item(kIdPopupInternet));
-  ASSERT_NE(menu, nullptr);
-  auto enabled = [menu](int id) {
-    for (QAction* action : menu->actions())
-      if (GkActionCommand(action) == id) return action->isEnabled() ? 1 : 0;
-    return -1;
-  };
-  std::promise<void> release;
-  release_ = release.get_future().share();
-  AppCommand(window_.get(), kCmdGetTrackLyrics, nullptr, 0);
-  ASSERT_TRUE(LookupWorkerBusy());
-  emit menu->aboutToShow();
-  EXPECT_EQ(enabled(kCmdGetLyrics), 0);
-  EXPECT_EQ(enabled(kCmdGetTrackLyrics), 0);
-  EXPECT_EQ(enabled(kCmdGetCdInfo), 1);
-  release.set_value();
-  EXPECT_TRUE(QTest::qWaitFor([] { return !LookupWorkerBusy(); }, 20000));
-  emit menu->aboutToShow();
-  EXPECT_EQ(enabled(kCmdGetLyrics), 1);
-  EXPECT_EQ(enabled(kCmdGetTrackLyrics), 1);
 }
 
 }  // namespace
