@@ -319,7 +319,8 @@ void FinishLyricsEdit(void* window) {
   }
   const std::string section =
       LyricsHeading(track, title) + "\n" + cdinfo::CutUtf8(edited, kLyricsEditMaxBytes);
-  ReplaceLyricsSection(window, track, section);
+  if (ReplaceLyricsSection(window, track, section) == 1)
+    Trace("FinishLyricsEdit: stored the lyrics of track %d\n", track + 1);
   LoadCdInfoFile(window);
 }
 

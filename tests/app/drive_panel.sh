@@ -8,6 +8,7 @@
 #   "wait SECONDS"         wait until the card has written that much sound since the last mark
 #                          (16-bit stereo at 44,100 Hz: 176,400 bytes a second)
 #   "shot NAME"            screenshot of the screen into WORKDIR/NAME.png
+#   "waitlog TEXT"         wait until the program's output holds TEXT (blanks allowed)
 # Then Esc ends the program; its exit status is handed back.
 # Usage: drive_panel.sh PROGRAM WORKDIR STEP...
 set -u
@@ -66,6 +67,10 @@ for step in "$@"; do
       wait_for '[ "$(bytes)" -ge "$want" ]' 600 || fail "the card stopped writing sound ($step)"
       ;;
     shot) import -window root "$work/$2.png" || fail "no screenshot" ;;
+    waitlog)
+      text=${step#waitlog }
+      wait_for 'grep -qF -- "$text" "$log"' 600 || fail "no '$text' in the program's output"
+      ;;
     *) fail "unknown step '$step'" ;;
   esac
 done
