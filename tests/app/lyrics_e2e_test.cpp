@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <cstdlib>
 #include <fstream>
 
 #include "cdinfo/info_file.h"
 #include "resources/skin/skin_layout.h"
 #include "settings/settings.h"
 #include "tests/app/drive_program.h"
+#include "tests/audio_io/audio_test_util.h"
 #include "tests/support/scratch_folder.h"
 
 using ::testing::HasSubstr;
@@ -48,9 +48,7 @@ int LyricsLinesShown(const QImage& shot) {
 
 // The settings the program starts with: its folders in work, and the script as its editor.
 void WriteSettings(const std::filesystem::path& work, const std::string& editor) {
-  const char* saved = std::getenv("SORN_CONFIG_DIR");
-  const std::string previous = saved ? saved : "";
-  setenv("SORN_CONFIG_DIR", (work / "config").c_str(), 1);
+  testutil::ScopedEnv config("SORN_CONFIG_DIR", (work / "config").string());
   const Settings kept = settings;
   settings = Settings{};
   SetDefaultServerList();
@@ -59,10 +57,6 @@ void WriteSettings(const std::filesystem::path& work, const std::string& editor)
   settings.textEditor = editor;
   SaveSettings();
   settings = kept;
-  if (previous.empty())
-    unsetenv("SORN_CONFIG_DIR");
-  else
-    setenv("SORN_CONFIG_DIR", previous.c_str(), 1);
 }
 
 class LyricsEndToEnd : public ScratchFolderTest {};
