@@ -52,7 +52,7 @@ struct LyricsPanelData {
   bool shown = false;
   int state = kLyricsStateText;  // lyricsPanelState
   QFont textFont, statusFont;
-  QRect textRect, statusRect;
+  QRect textRect;  // the text pane's full size, as the template places it
   QString status;
   int statusTicks = 0;  // ticks the status text has stood without a blink
   // The edit in progress: the track and the disc it belongs to.
@@ -161,7 +161,6 @@ void InitLyricsPanel(QWidget* panel) {
   gkText_SetText(Item(kIdLyricsStatus), lyrics.status);
 
   if (text) lyrics.textRect = text->geometry();
-  if (QWidget* status = Item(kIdLyricsStatus)) lyrics.statusRect = status->geometry();
   SetLyricsPanelState(kLyricsStateText);
   SetLyricsPanelState(kLyricsStateEditBar);
 }
@@ -262,10 +261,6 @@ void SetLyricsStatusText(QWidget* panel, const QString& text) {
   lyrics.statusTicks = 0;
   gkText_SetText(Item(kIdLyricsStatus), text);
   ShowBar();
-}
-
-QString LyricsStatusText() {
-  return lyrics.status;
 }
 
 void LyricsStatusTick() {

@@ -34,7 +34,7 @@ inline constexpr int kLyricsStatusHoldTicks = 10;
 inline constexpr size_t kLyricsEditMaxBytes = 20000;
 
 // Once (later calls do nothing): bitmaps, the edit button's graphics and handler, fonts,
-// colours, the recorded rectangles of 1210 and 1306, then states 3 and 4.
+// colours, the text pane's full size, then states 3 and 4.
 void InitLyricsPanel(QWidget* panel);
 // Shown: initialised, text and bar in front, and the current track's lyrics with an audio disc
 // while no title lookup runs. Hidden: all of its widgets.
@@ -61,7 +61,6 @@ void LyricsPanelStateManager(int32_t id);
 // The status text 1306: a non-empty text takes the edit button's place in the bar; an empty
 // one gives it back.
 void SetLyricsStatusText(QWidget* panel, const QString& text);
-QString LyricsStatusText();
 // One tick of the position timer (after its blink step): a status text that no blink keeps up
 // goes away after kLyricsStatusHoldTicks ticks.
 void LyricsStatusTick();
