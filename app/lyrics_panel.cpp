@@ -52,7 +52,10 @@ struct LyricsPanelData {
   bool shown = false;
   int state = kLyricsStateText;  // lyricsPanelState
   QFont textFont, statusFont;
-  QRect textRect;  // the text pane's full size, as the template places it
+  // The text pane's full size as the template places it, recorded once per panel (the states
+  // change it).
+  QRect textRect;
+  QPointer<QWidget> textRectOf;
   QString status;
   int statusTicks = 0;  // ticks the status text has stood without a blink
   // The edit in progress: the track and the disc it belongs to.
@@ -160,7 +163,10 @@ void InitLyricsPanel(QWidget* panel) {
   gkDrawArea_SetColor_Background(Item(kIdLyricsBackground), kIdLyricsBackground, kBackground);
   gkText_SetText(Item(kIdLyricsStatus), lyrics.status);
 
-  if (text) lyrics.textRect = text->geometry();
+  if (text && lyrics.textRectOf != panel) {
+    lyrics.textRect = text->geometry();
+    lyrics.textRectOf = panel;
+  }
   SetLyricsPanelState(kLyricsStateText);
   SetLyricsPanelState(kLyricsStateEditBar);
 }

@@ -20,6 +20,7 @@
 #include "settings/settings.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/trace_capture.h"
+#include "widgets/bitmap_button.h"
 #include "widgets/text_pane.h"
 
 using ::testing::HasSubstr;
@@ -74,6 +75,13 @@ TEST_F(LyricsPanelTest, ShownItHasItsBarFontsAndColoursAndHiddenNothingOfItRemai
   for (int y = 0; y < pane.height(); ++y)
     for (int x = 0; x < pane.width(); ++x) green += pane.pixel(x, y) == qRgb(122, 255, 0);
   EXPECT_GT(green, 100);
+
+  // Freed and shown again, it is set up again, every bitmap found in the skin.
+  TraceCapture trace;
+  FreeLyricsPanel();
+  ShowLyricsPanel(true);
+  EXPECT_THAT(trace.Text(), Not(HasSubstr("no bitmap")));
+  EXPECT_NE(gkButton_GetGraphics(Item(kIdLyricsEdit))[1].cacheKey(), QPixmap().cacheKey());
 
   SetLyricsPanelState(kLyricsStateText);
   EXPECT_EQ(text->height(), Item(1211)->height());
