@@ -52,13 +52,20 @@ void AppCdInfoHost::ShowArtistLine(void*, const std::string& artist) {
 }
 
 void AppCdInfoHost::StartBlink(void*, const std::string& text) {
+  CheckWindowThread("AppCdInfoHost::StartBlink");
   CdStartStatusBlink(text);
+  SetLyricsStatusText(CdPlayerPanel(), QString::fromStdString(text));
 }
 
 void AppCdInfoHost::StopBlink(void*) {
   CheckWindowThread("AppCdInfoHost::StopBlink");
   CdStopStatusBlink();
   SetLyricsStatusText(CdPlayerPanel(), QString());
+}
+
+void AppCdInfoHost::ShowLyricsStatus(void*, const std::string& text) {
+  CheckWindowThread("AppCdInfoHost::ShowLyricsStatus");
+  SetLyricsStatusText(CdPlayerPanel(), QString::fromStdString(text));
 }
 
 void AppCdInfoHost::MarkKnownCd(void*) {

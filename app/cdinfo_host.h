@@ -21,6 +21,7 @@ class AppCdInfoHost : public CdInfoHost {
   void ShowArtistLine(void* window, const std::string& artist) override;
   void StartBlink(void* window, const std::string& text) override;
   void StopBlink(void* window) override;
+  void ShowLyricsStatus(void* window, const std::string& text) override;
   void MarkKnownCd(void* window) override;
   // The modal "Select CD" dialog: the entries in a list, the first selected; OK, Cancel or a
   // double click end it with the selected entry's position.
