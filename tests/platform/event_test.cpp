@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "diagnostics/diagnostics.h"
+#include "tests/support/thread_state.h"
 
 TEST(Event, AutoResetReleasesOneWaitThenClears) {
   Event event(Event::Reset::kAuto, true);
@@ -29,7 +30,15 @@ TEST(Event, ManualResetStaysSetUntilReset) {
 TEST(Event, SetWakesAWaiterOnAnotherThread) {
   Event event;
   std::atomic<int> result{-99};
-  std::thread waiter([&] { result = event.Wait(kInfinite); });
+  std::atomic<pid_t> tid{0};
+  std::thread waiter([&] {
+    tid = CurrentThreadId();
+    result = event.Wait(kInfinite);
+  });
+  while (tid.load() == 0) std::this_thread::yield();
+  // The waiter is asleep inside Wait before the event is set.
+  ASSERT_TRUE(WaitUntilAsleep(tid.load()));
+  EXPECT_EQ(result.load(), -99);
   event.Set();
   waiter.join();
   EXPECT_EQ(result.load(), kWaitObject0);
@@ -39,11 +48,18 @@ TEST(Event, SetWakesAWaiterOnAnotherThread) {
 TEST(Event, ManualResetReleasesEveryWaiter) {
   Event event(Event::Reset::kManual);
   std::atomic<int> woken{0};
+  std::atomic<pid_t> tids[4] = {};
   std::vector<std::thread> waiters;
   for (int i = 0; i < 4; ++i)
-    waiters.emplace_back([&] {
+    waiters.emplace_back([&, i] {
+      tids[i] = CurrentThreadId();
       if (event.Wait(kInfinite) == kWaitObject0) ++woken;
     });
+  for (auto& tid : tids) {
+    while (tid.load() == 0) std::this_thread::yield();
+    EXPECT_TRUE(WaitUntilAsleep(tid.load()));
+  }
+  EXPECT_EQ(woken.load(), 0) << "every waiter blocked before the set";
   event.Set();
   for (auto& t : waiters) t.join();
   EXPECT_EQ(woken.load(), 4);
