@@ -145,20 +145,20 @@ TEST(Trace, RemovingTheSinkWaitsForACallInProgress) {
   std::mutex gate;
   std::unique_lock<std::mutex> hold(gate);
   std::atomic<bool> inSink{false}, removed{false};
-  std::atomic<pid_t> remover{0};
   SetTraceSink([&](const std::string&) {
     inSink = true;
     std::lock_guard<std::mutex> wait(gate);
   });
   std::thread tracer([] { Trace("from another thread\n"); });
   while (!inSink.load()) std::this_thread::yield();
-  std::thread remove([&] {
-    remover = CurrentThreadId();
-    SetTraceSink(nullptr);
-    removed = true;
-  });
-  while (remover.load() == 0) std::this_thread::yield();
-  EXPECT_TRUE(WaitUntilAsleep(remover.load()));
+  bool asleep = false;
+  std::thread remove = StartAndWaitUntilAsleep(
+      [&] {
+        SetTraceSink(nullptr);
+        removed = true;
+      },
+      &asleep);
+  EXPECT_TRUE(asleep);
   EXPECT_FALSE(removed.load());
   hold.unlock();
   tracer.join();

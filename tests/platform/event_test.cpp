@@ -30,14 +30,9 @@ TEST(Event, ManualResetStaysSetUntilReset) {
 TEST(Event, SetWakesAWaiterOnAnotherThread) {
   Event event;
   std::atomic<int> result{-99};
-  std::atomic<pid_t> tid{0};
-  std::thread waiter([&] {
-    tid = CurrentThreadId();
-    result = event.Wait(kInfinite);
-  });
-  while (tid.load() == 0) std::this_thread::yield();
-  // The waiter is asleep inside Wait before the event is set.
-  ASSERT_TRUE(WaitUntilAsleep(tid.load()));
+  bool asleep = false;
+  std::thread waiter = StartAndWaitUntilAsleep([&] { result = event.Wait(kInfinite); }, &asleep);
+  EXPECT_TRUE(asleep) << "the waiter is asleep inside Wait before the event is set";
   EXPECT_EQ(result.load(), -99);
   event.Set();
   waiter.join();
@@ -48,16 +43,15 @@ TEST(Event, SetWakesAWaiterOnAnotherThread) {
 TEST(Event, ManualResetReleasesEveryWaiter) {
   Event event(Event::Reset::kManual);
   std::atomic<int> woken{0};
-  std::atomic<pid_t> tids[4] = {};
   std::vector<std::thread> waiters;
-  for (int i = 0; i < 4; ++i)
-    waiters.emplace_back([&, i] {
-      tids[i] = CurrentThreadId();
-      if (event.Wait(kInfinite) == kWaitObject0) ++woken;
-    });
-  for (auto& tid : tids) {
-    while (tid.load() == 0) std::this_thread::yield();
-    EXPECT_TRUE(WaitUntilAsleep(tid.load()));
+  for (int i = 0; i < 4; ++i) {
+    bool asleep = false;
+    waiters.push_back(StartAndWaitUntilAsleep(
+        [&] {
+          if (event.Wait(kInfinite) == kWaitObject0) ++woken;
+        },
+        &asleep));
+    EXPECT_TRUE(asleep);
   }
   EXPECT_EQ(woken.load(), 0) << "every waiter blocked before the set";
   event.Set();

@@ -43,16 +43,15 @@ TEST(PeriodicTimer, KillWaitsForARunningCallbackAndEndsTheThread) {
     inside = false;
   });
   ASSERT_EQ(entered.Wait(5000), kWaitObject0);
-  std::atomic<pid_t> killer{0};
   std::atomic<bool> killed{false};
-  std::thread kill([&] {
-    killer = CurrentThreadId();
-    timer.Kill();
-    killed = true;
-  });
-  while (killer.load() == 0) std::this_thread::yield();
-  // Kill is asleep until the running callback returns.
-  EXPECT_TRUE(WaitUntilAsleep(killer.load()));
+  bool asleep = false;
+  std::thread kill = StartAndWaitUntilAsleep(
+      [&] {
+        timer.Kill();
+        killed = true;
+      },
+      &asleep);
+  EXPECT_TRUE(asleep) << "Kill is asleep until the running callback returns";
   EXPECT_FALSE(killed.load());
   release.Set();
   kill.join();

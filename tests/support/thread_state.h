@@ -5,8 +5,10 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -30,4 +32,17 @@ inline bool WaitUntilAsleep(pid_t tid) {
     std::this_thread::yield();
   }
   return true;
+}
+
+// Runs call on a thread of its own and returns once that thread is asleep in the kernel (inside
+// the call, when the call blocks); *asleep says whether it got there within 10 s.
+inline std::thread StartAndWaitUntilAsleep(std::function<void()> call, bool* asleep) {
+  std::atomic<pid_t> tid{0};
+  std::thread thread([&tid, call = std::move(call)] {
+    tid = CurrentThreadId();  // the starter reads it before it returns
+    call();
+  });
+  while (tid.load() == 0) std::this_thread::yield();
+  *asleep = WaitUntilAsleep(tid.load());
+  return thread;
 }
