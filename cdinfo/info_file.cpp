@@ -173,8 +173,16 @@ bool CdInfoHost::HasAudioDisc() {
   return cdInfo.layout.trackCount > 0;
 }
 
-std::string CdInfoHost::SelectCd(void*, const std::vector<std::string>& entries) {
-  return entries.empty() ? std::string() : entries.front();
+int CdInfoHost::SelectCd(void*, const std::vector<std::string>& entries) {
+  return entries.empty() ? -1 : 0;
+}
+
+int ChooseCd(void* window, const std::vector<std::string>& matches) {
+  if (matches.size() <= 1) return matches.empty() ? -1 : 0;
+  std::vector<std::string> entries = matches;
+  entries.push_back(kNoneOfTheAbove);
+  const int picked = Host().SelectCd(window, entries);
+  return picked >= 0 && static_cast<size_t>(picked) < matches.size() ? picked : -1;
 }
 
 void SetCdInfoHost(CdInfoHost* host) {
@@ -221,8 +229,8 @@ class WindowThreadHost final : public CdInfoHost {
   void MarkKnownCd(void* window) override {
     Post([window] { InstalledHost().MarkKnownCd(window); });
   }
-  std::string SelectCd(void* window, const std::vector<std::string>& entries) override {
-    std::string picked;  // nothing picked when the dialog cannot be shown
+  int SelectCd(void* window, const std::vector<std::string>& entries) override {
+    int picked = -1;  // nothing picked when the dialog cannot be shown
     CallOnWindowThread([&] { picked = InstalledHost().SelectCd(window, entries); });
     return picked;
   }
@@ -503,7 +511,6 @@ int FetchAnyLyricsFromOldFile(const std::string& newPath, const std::string& old
 }
 
 int ConvertCddbToDatabase(void* window) {
-  CdInfoHost& host = Host();
   const std::string tempPath = TempFilePath();
   RemoveCarriageReturns(tempPath);
   std::string answer;
@@ -511,14 +518,27 @@ int ConvertCddbToDatabase(void* window) {
     Trace("error - temp.txt didnt open in ConvertCddbToDatabase\n");
     return -1;
   }
+  return StoreLookedUpTitles(window, [&answer](int lastTrack, CdTitles* titles) {
+    ParseCddbEntry(answer, lastTrack, titles);
+  });
+}
+
+int StoreLookedUpTitles(void* window, const std::function<void(int lastTrack, CdTitles*)>& apply) {
+  CdInfoHost& host = Host();
   const std::string discId = CurrentDiscId();
   if (discId.empty()) {
-    Trace("ConvertCddbToDatabase: no disc id\n");
+    Trace("StoreLookedUpTitles: no disc id\n");
     return -1;
   }
   const int lastTrack = LastTrackNow();
   CdTitles titles = TitlesSnapshot();
-  ParseCddbEntry(answer, lastTrack, &titles);
+  apply(lastTrack, &titles);
+  titles.albumTitle = cdinfo::WithoutControlCharacters(titles.albumTitle);
+  titles.albumArtist = cdinfo::WithoutControlCharacters(titles.albumArtist);
+  for (TrackTitle& track : titles.tracks) {
+    track.title = cdinfo::WithoutControlCharacters(track.title);
+    track.artist = cdinfo::WithoutControlCharacters(track.artist);
+  }
 
   const std::string oldPath = OldFileOfDisc(discId);
   const std::string newPath = InfoFilePath(titles.albumTitle, discId);
@@ -530,7 +550,7 @@ int ConvertCddbToDatabase(void* window) {
   if (haveOld) CarryLyrics(oldText, &newText, titles, lastTrack);
   InstallTitles(std::move(titles));
   if (!WriteInfoText(newPath, std::move(newText))) {
-    Trace("ConvertCddbToDatabase: cannot write %s\n", newPath.c_str());
+    Trace("StoreLookedUpTitles: cannot write %s\n", newPath.c_str());
     host.ShowTitles(window);
     return -1;
   }

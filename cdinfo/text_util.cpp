@@ -1,5 +1,7 @@
 #include "cdinfo/text_util.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -77,6 +79,23 @@ std::string CutUtf8(std::string_view text, size_t maxBytes) {
   return std::string(text.substr(0, cut));
 }
 
+std::string WithoutControlCharacters(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\t') || c == 0x7F) continue;
+    // U+0080..U+009F are C2 80..C2 9F.
+    if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+        static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      ++i;
+      continue;
+    }
+    out += static_cast<char>(c);
+  }
+  return out;
+}
+
 std::string FileNamePart(std::string_view title, size_t maxBytes) {
   std::string name;
   name.reserve(title.size());
@@ -121,11 +140,16 @@ bool ReadFileText(const std::string& path, size_t limit, std::string* text) {
 }
 
 bool WriteFileText(const std::string& path, const std::string& text) {
-  FILE* file = std::fopen(path.c_str(), "wb");
+  const std::string temporary = path + ".part";
+  FILE* file = std::fopen(temporary.c_str(), "wb");
   if (!file) return false;
   const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const bool flushed = std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
   const bool closed = std::fclose(file) == 0;
-  return written && closed;
+  if (written && flushed && closed && std::rename(temporary.c_str(), path.c_str()) == 0)
+    return true;
+  std::remove(temporary.c_str());
+  return false;
 }
 
 std::string_view WithoutCr(std::string_view line) {

@@ -19,13 +19,19 @@ std::string AsUtf8(std::string_view text);
 // At most maxBytes bytes, never ending inside a UTF-8 sequence.
 std::string CutUtf8(std::string_view text, size_t maxBytes);
 
+// UTF-8 text without control characters (C0, DEL and C1), a tab aside: what is left can be
+// stored as a title and shown on one line.
+std::string WithoutControlCharacters(std::string_view text);
+
 // The part of a file name made from a title: the characters " ? * : \ / < > | and NUL removed,
 // cut to maxBytes. What is left never names a parent or a sub-folder.
 std::string FileNamePart(std::string_view title, size_t maxBytes);
 
 // Reads at most limit bytes of a file. False when it cannot be opened or read.
 bool ReadFileText(const std::string& path, size_t limit, std::string* text);
-// Writes the text as the whole file. False when it cannot be written completely.
+// Writes the text as the whole file: into a temporary file beside it, then renamed over it, so
+// the file is never seen half written. False when it cannot be written completely (the old
+// file, if any, is then unchanged).
 bool WriteFileText(const std::string& path, const std::string& text);
 
 // Drops a trailing "\r" (a line that came with a CR-LF end).

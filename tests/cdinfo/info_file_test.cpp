@@ -338,3 +338,22 @@ TEST_F(CdInfoTest, FetchLyricsFromAnOlderFile) {
   EXPECT_EQ(FetchAnyLyricsFromOldFile(newFile, (root_ / "gone.txt").string()), -1);
   EXPECT_EQ(trace.Text(), "error - old File didnt open in FetchAnyLyricsFromOldFile\n");
 }
+
+TEST_F(CdInfoTest, AFileThatCannotBeWrittenKeepsItsOldContents) {
+  InsertDisc(2);
+  LoadCdInfoFile(nullptr);
+  const std::string path = CurrentInfoFile();
+  const std::string before = ReadAll(path);
+  // The temporary beside the file cannot be made: nothing of the file changes, nothing is left.
+  fs::create_directories(path + ".part/blocker");
+  EXPECT_EQ(ReplaceLyricsSection(nullptr, 0, "****Lyrics for Track 1, Song 1:\nnew words"), -1);
+  EXPECT_EQ(ReadAll(path), before);
+  fs::remove_all(path + ".part");
+  // A file replaced by a lookup is written whole under its new name before the old one goes.
+  const fs::path blocked = root_ / (std::string("Album ") + CurrentDiscId() + ".txt");
+  fs::create_directories(blocked / "blocker");
+  EXPECT_EQ(StoreLookedUpTitles(nullptr, [](int, CdTitles* t) { t->albumTitle = "Album"; }), -1);
+  EXPECT_EQ(ReadAll(path), before);
+  EXPECT_EQ(CurrentInfoFile(), path);
+  EXPECT_FALSE(fs::exists(blocked.string() + ".part"));
+}
