@@ -11,6 +11,9 @@ namespace {
 // except this rare diagnostic output.
 struct DiagnosticsState {
   std::mutex lock;
+  // Held while the trace sink is called and while it is replaced, so a sink is never called
+  // after SetTraceSink has removed it (recursive: a sink may trace).
+  std::recursive_mutex sinkLock;
   TraceSink traceSink;
   LogFolderSource logFolder;
   MessageBoxPresenter* presenter = nullptr;
@@ -47,13 +50,9 @@ std::string Format(const char* format, ...) {
 }
 
 void Emit(const std::string& text) {
-  TraceSink sink;
-  {
-    std::lock_guard<std::mutex> guard(State().lock);
-    sink = State().traceSink;
-  }
-  if (sink) {
-    sink(text);
+  std::lock_guard<std::recursive_mutex> guard(State().sinkLock);
+  if (State().traceSink) {
+    State().traceSink(text);
     return;
   }
   std::fwrite(text.data(), 1, text.size(), stderr);
@@ -73,7 +72,7 @@ void Trace(const char* format, ...) {
 }
 
 void SetTraceSink(TraceSink sink) {
-  std::lock_guard<std::mutex> guard(State().lock);
+  std::lock_guard<std::recursive_mutex> guard(State().sinkLock);
   State().traceSink = std::move(sink);
 }
 
@@ -213,50 +212,4 @@ const char* WaitResultName(int result) {
     default:
       return "Bogus";
   }
-}
-
-const char* ShowCommandName(int command) {
-  static const char* const kNames[] = {"SW_HIDE",          "SW_SHOWNORMAL",      "SW_SHOWMINIMIZED",
-                                       "SW_SHOWMAXIMIZED", "SW_SHOWNOACTIVATE",  "SW_SHOW",
-                                       "SW_MINIMIZE",      "SW_SHOWMINNOACTIVE", "SW_SHOWNA",
-                                       "SW_RESTORE",       "SW_SHOWDEFAULT"};
-  if (command < 0 || command > 10) return "Bogus";
-  return kNames[command];
-}
-
-// ---- Dumps and geometry traces -----------------------------------------------------------
-
-int DumpFloatTable(const char* path, const float* values, int count, int firstIndex) {
-  std::FILE* file = std::fopen(path, "w");
-  if (!file) {
-    Trace("failed to open '%s' for writing\n", path);
-    return 0;
-  }
-  for (int i = 0; i < count; ++i) std::fprintf(file, "%d, %g\n", firstIndex + i, values[i]);
-  std::fclose(file);
-  return 1;
-}
-
-void PrintLogFont(const LogFont& f) {
-  Trace("PrintLogFont: Height=%d Width=%d Escapement=%d\n", f.height, f.width, f.escapement);
-  Trace("    Orientation=%d Weight=%d Italic=%d\n", f.orientation, f.weight, f.italic);
-  Trace("    Underline=%d StrikeOut=%d CharSet=%d\n", f.underline, f.strikeOut, f.charSet);
-  Trace("    OutPrecision=%d ClipPrecision=%d Quality=%d\n", f.outPrecision, f.clipPrecision,
-        f.quality);
-  Trace("    PitchAndFamily=%d FaceName='%s'\n", f.pitchAndFamily, f.faceName.c_str());
-}
-
-void PrintRect(int left, int top, int right, int bottom, const char* name) {
-  int w = right - left, h = bottom - top;
-  if (name)
-    Trace("l=%4d, r=%4d, t=%4d, b=%4d, w=%4d, h=%4d %s\n", left, right, top, bottom, w, h, name);
-  else
-    Trace("l=%4d, r=%4d, t=%4d, b=%4d, w=%4d, h=%4d\n", left, right, top, bottom, w, h);
-}
-
-void PrintPlacement(int x, int y, int width, int height, const char* name) {
-  if (name)
-    Trace("x=%4d y=%4d w=%4d h=%4d '%s'\n", x, y, width, height, name);
-  else
-    Trace("x=%4d y=%4d w=%4d h=%4d\n", x, y, width, height);
 }

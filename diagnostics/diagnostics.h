@@ -101,14 +101,9 @@ enum WaitResult : int {
   kWaitAbandoned = 128,
   kWaitTimeout = 258,
 };
-const char* WaitResultName(int result);    // "Bogus" for unlisted values
-const char* ShowCommandName(int command);  // SW_HIDE .. SW_SHOWDEFAULT, else "Bogus"
+const char* WaitResultName(int result);  // "Bogus" for unlisted values
 
-// ---- Dumps and geometry traces -----------------------------------------------------------
-
-// Writes count values as "%d, %g\n" lines, indices from firstIndex. Returns 1, or 0 after
-// tracing "failed to open '%s' for writing\n".
-int DumpFloatTable(const char* path, const float* values, int count, int firstIndex);
+// ---- Fonts ---------------------------------------------------------------------------------
 
 // A font description as the skin's text widgets carry it.
 struct LogFont {
@@ -127,9 +122,3 @@ struct LogFont {
   int pitchAndFamily = 0;
   std::string faceName;
 };
-void PrintLogFont(const LogFont& font);
-
-// "l=%4d, r=%4d, t=%4d, b=%4d, w=%4d, h=%4d %s\n" (name may be null: no " %s").
-void PrintRect(int left, int top, int right, int bottom, const char* name);
-// "x=%4d y=%4d w=%4d h=%4d '%s'\n" (name may be null: no " '%s'").
-void PrintPlacement(int x, int y, int width, int height, const char* name);

@@ -7,6 +7,7 @@
 
 #include "settings/settings.h"
 #include "tests/audio_io/engine_fixture.h"
+#include "tests/support/outside_tool.h"
 
 using namespace testutil;
 
@@ -87,9 +88,10 @@ TEST_F(VoiceFileTest, RecordingFilesAre22050HzMonoAndReplaceTheOldOne) {
   EXPECT_EQ(soundBlock.voiceRecordOn.load(), 0);
   EXPECT_FALSE(WaveFileIsOpen(soundBlock.voiceOutFile));
   EXPECT_EQ(ReadBytes(path).size(), 44u);
-  EXPECT_EQ(Shell("sox --i -r " + Quote(path)), "22050\n");
   EXPECT_EQ(VoiceRecordingExists(voiceDisc, 2), 1);
   EXPECT_EQ(VoiceRecordingExists(voiceDisc, 3), 0);
+  SKIP_WITHOUT_TOOL("sox", "sox");
+  EXPECT_EQ(Shell("sox --i -r " + Quote(path)), "22050\n");
 }
 
 TEST_F(VoiceFileTest, NamesThePlatformRefusesLeaveTheFlagsDown) {
@@ -108,6 +110,7 @@ TEST_F(VoiceFileTest, NamesThePlatformRefusesLeaveTheFlagsDown) {
 }
 
 TEST_F(VoiceFileTest, PlaybackNeedsARecordingAndRestartingOnlyRealigns) {
+  SKIP_WITHOUT_TOOL("sox", "sox");
   const std::string name = VoiceFileName(voiceDisc, 2);
   // No file, then a file with wider samples than a recording has: both are refused.
   for (bool wide : {false, true}) {

@@ -9,6 +9,7 @@
 #include <numeric>
 
 #include "tests/audio_io/audio_test_util.h"
+#include "tests/support/outside_tool.h"
 #include "tests/support/trace_capture.h"
 
 using namespace testutil;
@@ -93,11 +94,13 @@ TEST(WaveFileWriter, EmptyAndOddSizedFilesAreValid) {
   ASSERT_EQ(o.size(), 48u);
   EXPECT_EQ(Le32(o, 40), 3u);
   EXPECT_EQ(Le32(o, 4), 40u);
+  SKIP_WITHOUT_TOOL("sox", "sox");
   int status = 0;
   EXPECT_EQ(Shell("sox --i -s " + Quote(dir.File("odd.wav")) + " 2>&1", &status), "3\n");
 }
 
 TEST(WaveFileInterop, SoxReadsWhatWeWrite) {
+  SKIP_WITHOUT_TOOL("sox", "sox");
   TempDir dir;
   const struct {
     uint32_t rate;
@@ -119,6 +122,7 @@ TEST(WaveFileInterop, SoxReadsWhatWeWrite) {
 }
 
 TEST(WaveFileInterop, WeReadWhatSoxWritesWithListChunksAndAnEighteenByteFmt) {
+  SKIP_WITHOUT_TOOL("sox", "sox");
   TempDir dir;
   int status = 0;
   Shell("sox -n -r 22050 -c 1 -b 16 " + Quote(dir.File("m.wav")) + " synth 0.05 sine 440", &status);
@@ -152,6 +156,7 @@ TEST(WaveFileInterop, WeReadWhatSoxWritesWithListChunksAndAnEighteenByteFmt) {
 }
 
 TEST(WaveFileReader, RefusesNonPcmAndBrokenHeadersWithTheirMessages) {
+  SKIP_WITHOUT_TOOL("sox", "sox");
   TempDir dir;
   Shell("sox -n -r 44100 -c 1 -e floating-point -b 32 " + Quote(dir.File("f.wav")) +
         " synth 0.01 sine 440");

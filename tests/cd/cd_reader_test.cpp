@@ -156,22 +156,43 @@ TEST_F(Reader, PlayPressedRightAfterPauseStillResumesAtThePausePoint) {
   ExpectSegment(segments[1], resumed * kSector, (1500 - resumed) * kSector);
 }
 
+// Passes every call on to the player's host and tells when the reader has taken a restart.
+class RestartWatch : public CdStreamHost {
+ public:
+  explicit RestartWatch(CdStreamHost& player) : player_(player) {}
+  int NextRange(void* window) override { return player_.NextRange(window); }
+  void RestartRange(void* window) override {
+    player_.RestartRange(window);
+    restarted.Set();
+  }
+  void RunStopped(void* window) override { player_.RunStopped(window); }
+  void PlayedOut(void* window) override { player_.PlayedOut(window); }
+  void DiscGone(void* window) override { player_.DiscGone(window); }
+  void WindowMessage(void* window, int message) override { player_.WindowMessage(window, message); }
+  Event restarted;
+
+ private:
+  CdStreamHost& player_;
+};
+
 TEST_F(Reader, SeekRestartsReadingAtTheSectorOnceTheSliderIsLetGo) {
   Load(cue_, kCdModeSingleSong);
+  static RestartWatch watch(StreamHost());  // outlives a reader a failed assertion leaves
+  SetCdStreamHost(&watch);
   StartStream(1000);
   CdPlayPause(nullptr);
   WaitForFrames(20000);
   CdSeekPercent(60.0f, 1, 0);
   EXPECT_EQ(player.seekPending.load(), 1);
-  // The reader waits while the slider is held.
-  ASSERT_TRUE(WaitFor([] { return player.restartPending.load() == 0; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  EXPECT_EQ(stream_->Segments().size(), 1u);
+  // The reader has taken the restart; while the slider is held it does not read, so where the
+  // slider is when it is let go is where reading starts.
+  ASSERT_EQ(watch.restarted.Wait(60000), kWaitObject0);
+  CdSeekPercent(30.0f, 0, 0);
   player.seekPending = 0;
   WaitUntilStopped();
   const auto segments = stream_->Segments();
   ASSERT_EQ(segments.size(), 2u);
-  ExpectSegment(segments[1], 900 * kSector, 600 * kSector);  // 60 % of 1500 sectors
+  ExpectSegment(segments[1], 450 * kSector, 1050 * kSector);  // 30 % of 1500 sectors
 }
 
 TEST_F(Reader, StopBeforeTheStreamStartsDoesNotHoldTheReader) {

@@ -19,7 +19,8 @@ DiscLayout Generated(const std::vector<int>& lengths, int data = 0) {
   int start = 150;
   for (size_t i = 0; i < lengths.size(); ++i) {
     const bool isData = static_cast<int>(i) >= static_cast<int>(lengths.size()) - data;
-    if (isData && !layout.dataTrack[layout.trackCount - 1]) start += kSessionGapSectors;
+    if (isData && layout.trackCount > 0 && !layout.dataTrack[layout.trackCount - 1])
+      start += kSessionGapSectors;
     layout.position[layout.trackCount] = cdinfo::FramesToMsf(start);
     layout.length[layout.trackCount] = cdinfo::FramesToMsf(lengths[i]);
     layout.dataTrack[layout.trackCount] = isData;

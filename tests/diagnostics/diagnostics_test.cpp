@@ -4,10 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "tests/support/scratch_folder.h"
+#include "tests/support/thread_state.h"
 #include "tests/support/trace_capture.h"
 
 namespace fs = std::filesystem;
@@ -70,17 +74,12 @@ TEST_F(LogFile, EmptyFolderMeansTheCurrentDirectory) {
   EXPECT_EQ(ReadWholeFile(root_ / "SornLog.txt"), "here\n");
 }
 
-TEST(NameTables, WaitResultsAndShowCommands) {
+TEST(NameTables, WaitResults) {
   EXPECT_STREQ(WaitResultName(-1), "WAIT_FAILED");
   EXPECT_STREQ(WaitResultName(0), "WAIT_OBJECT_0");
   EXPECT_STREQ(WaitResultName(128), "WAIT_ABANDONED");
   EXPECT_STREQ(WaitResultName(258), "WAIT_TIMEOUT");
   EXPECT_STREQ(WaitResultName(1), "Bogus");
-  EXPECT_STREQ(ShowCommandName(0), "SW_HIDE");
-  EXPECT_STREQ(ShowCommandName(9), "SW_RESTORE");
-  EXPECT_STREQ(ShowCommandName(10), "SW_SHOWDEFAULT");
-  EXPECT_STREQ(ShowCommandName(11), "Bogus");
-  EXPECT_STREQ(ShowCommandName(-1), "Bogus");
 }
 
 TEST(MessageBoxes, CaptionsFlagsAndResourceTexts) {
@@ -133,40 +132,36 @@ TEST(MciErrors, TraceAlwaysAndBoxOnlyWithAnOwner) {
   EXPECT_EQ(presenter.boxes[0].flags, unsigned{kMbOk | kMbIconExclamation | kMbSystemModal});
 }
 
-TEST_F(ScratchFolder, FloatTableDumpAndItsFailure) {
-  const float values[] = {0.5f, -2.0f, 1e-7f};
-  const std::string path = (root_ / "table.txt").string();
-  EXPECT_EQ(DumpFloatTable(path.c_str(), values, 3, 10), 1);
-  EXPECT_EQ(ReadWholeFile(path), "10, 0.5\n11, -2\n12, 1e-07\n");
-
-  TraceCapture trace;
-  const std::string bad = (root_ / "no" / "table.txt").string();
-  EXPECT_EQ(DumpFloatTable(bad.c_str(), values, 3, 0), 0);
-  EXPECT_EQ(trace.Text(), "failed to open '" + bad + "' for writing\n");
-}
-
-TEST(GeometryTraces, RectPlacementAndFont) {
-  TraceCapture trace;
-  PrintRect(10, 20, 110, 70, "panel");
-  PrintRect(0, 0, 5, 5, nullptr);
-  PrintPlacement(3, 4, 640, 480, "main");
-  LogFont font;
-  font.height = -11;
-  font.faceName = "Tahoma";
-  PrintLogFont(font);
-  const std::string text = trace.Text();
-  EXPECT_EQ(text.substr(0, text.find("PrintLogFont")),
-            "l=  10, r= 110, t=  20, b=  70, w= 100, h=  50 panel\n"
-            "l=   0, r=   5, t=   0, b=   5, w=   5, h=   5\n"
-            "x=   3 y=   4 w= 640 h= 480 'main'\n");
-  EXPECT_NE(text.find("PrintLogFont: Height=-11 Width=0 Escapement=0\n"), std::string::npos);
-  EXPECT_NE(text.find("    PitchAndFamily=0 FaceName='Tahoma'\n"), std::string::npos);
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3 + 5);
-}
-
 TEST(Trace, LongLinesAreKeptWhole) {
   TraceCapture trace;
   const std::string longText(3000, 'a');
   Trace("%s: %s\n", "Func", longText.c_str());
   EXPECT_EQ(trace.Text(), "Func: " + longText + "\n");
+}
+
+// A capture that goes away while another thread traces: removing the sink waits until the
+// call in progress has returned, so the sink is never called once it is gone.
+TEST(Trace, RemovingTheSinkWaitsForACallInProgress) {
+  std::mutex gate;
+  std::unique_lock<std::mutex> hold(gate);
+  std::atomic<bool> inSink{false}, removed{false};
+  SetTraceSink([&](const std::string&) {
+    inSink = true;
+    std::lock_guard<std::mutex> wait(gate);
+  });
+  std::thread tracer([] { Trace("from another thread\n"); });
+  while (!inSink.load()) std::this_thread::yield();
+  bool asleep = false;
+  std::thread remove = StartAndWaitUntilAsleep(
+      [&] {
+        SetTraceSink(nullptr);
+        removed = true;
+      },
+      &asleep);
+  EXPECT_TRUE(asleep);
+  EXPECT_FALSE(removed.load());
+  hold.unlock();
+  tracer.join();
+  remove.join();
+  EXPECT_TRUE(removed.load());
 }

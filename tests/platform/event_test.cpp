@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "diagnostics/diagnostics.h"
+#include "tests/support/thread_state.h"
 
 TEST(Event, AutoResetReleasesOneWaitThenClears) {
   Event event(Event::Reset::kAuto, true);
@@ -29,7 +30,10 @@ TEST(Event, ManualResetStaysSetUntilReset) {
 TEST(Event, SetWakesAWaiterOnAnotherThread) {
   Event event;
   std::atomic<int> result{-99};
-  std::thread waiter([&] { result = event.Wait(kInfinite); });
+  bool asleep = false;
+  std::thread waiter = StartAndWaitUntilAsleep([&] { result = event.Wait(kInfinite); }, &asleep);
+  EXPECT_TRUE(asleep) << "the waiter is asleep inside Wait before the event is set";
+  EXPECT_EQ(result.load(), -99);
   event.Set();
   waiter.join();
   EXPECT_EQ(result.load(), kWaitObject0);
@@ -40,10 +44,16 @@ TEST(Event, ManualResetReleasesEveryWaiter) {
   Event event(Event::Reset::kManual);
   std::atomic<int> woken{0};
   std::vector<std::thread> waiters;
-  for (int i = 0; i < 4; ++i)
-    waiters.emplace_back([&] {
-      if (event.Wait(kInfinite) == kWaitObject0) ++woken;
-    });
+  for (int i = 0; i < 4; ++i) {
+    bool asleep = false;
+    waiters.push_back(StartAndWaitUntilAsleep(
+        [&] {
+          if (event.Wait(kInfinite) == kWaitObject0) ++woken;
+        },
+        &asleep));
+    EXPECT_TRUE(asleep);
+  }
+  EXPECT_EQ(woken.load(), 0) << "every waiter blocked before the set";
   event.Set();
   for (auto& t : waiters) t.join();
   EXPECT_EQ(woken.load(), 4);

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/sync/event.h"
+#include "tests/support/thread_state.h"
 
 using namespace std::chrono_literals;
 
@@ -29,24 +30,33 @@ TEST(PeriodicTimer, CallsBackRepeatedlyOnItsOwnThreadWithItsId) {
   EXPECT_FALSE(onCallerThread.load());
 }
 
-TEST(PeriodicTimer, KillStopsCallbacksAndWaitsForARunningOne) {
+TEST(PeriodicTimer, KillWaitsForARunningCallbackAndEndsTheThread) {
   PeriodicTimer timer;
   std::atomic<int> calls{0};
   std::atomic<bool> inside{false};
-  Event entered;
+  Event entered, release(Event::Reset::kManual);
   timer.Start(2, [&](uint32_t) {
     inside = true;
     entered.Set();
-    std::this_thread::sleep_for(20ms);
+    release.Wait(kInfinite);
     ++calls;
     inside = false;
   });
   ASSERT_EQ(entered.Wait(5000), kWaitObject0);
-  timer.Kill();
-  EXPECT_FALSE(inside.load());  // Kill returned only after the callback finished
-  const int after = calls.load();
-  std::this_thread::sleep_for(30ms);
-  EXPECT_EQ(calls.load(), after);
+  std::atomic<bool> killed{false};
+  bool asleep = false;
+  std::thread kill = StartAndWaitUntilAsleep(
+      [&] {
+        timer.Kill();
+        killed = true;
+      },
+      &asleep);
+  EXPECT_TRUE(asleep) << "Kill is asleep until the running callback returns";
+  EXPECT_FALSE(killed.load());
+  release.Set();
+  kill.join();
+  EXPECT_FALSE(inside.load());
+  EXPECT_EQ(calls.load(), 1) << "the timer thread was joined: no tick after the one running";
   EXPECT_FALSE(timer.Running());
 }
 
@@ -76,7 +86,8 @@ TEST(PeriodicTimer, KillFromInsideTheCallbackEndsTheTimer) {
     killed.Set();
   });
   ASSERT_EQ(killed.Wait(5000), kWaitObject0);
-  std::this_thread::sleep_for(20ms);
+  EXPECT_FALSE(timer.Running());
+  timer.Kill();  // joins the thread, which ended after its one tick
   EXPECT_EQ(calls.load(), 1);
 }
 

@@ -113,8 +113,10 @@ TEST_F(Render, KaraokeOnEqualsTheBlockProcessedOffline) {
   EXPECT_TRUE(AllZero(played, 0, kStartUpSilence));
   const auto live = played.begin() + kStartUpSilence;
   EXPECT_TRUE(std::equal(offline.begin(), offline.begin() + cdBlocks * 2 * kBlock, live));
-  EXPECT_FALSE(std::equal(offline.begin(), offline.begin() + cdBlocks * 2 * kBlock,
-                          WithMusicGains(music).begin()))
+  // The music with its gains only is shorter than the whole blocks: compare its length.
+  const std::vector<int16_t> plain = WithMusicGains(music);
+  ASSERT_LE(plain.size(), offline.size());
+  EXPECT_FALSE(std::equal(plain.begin(), plain.end(), offline.begin()))
       << "the voice reducer changed the music";
   // After the track: blocks the streaming thread still ran as CD blocks (the reducer's tail on
   // silence), then silence.

@@ -4,6 +4,8 @@
 
 #include <QThread>
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "tests/support/trace_capture.h"
 #include "tests/widgets/widget_test_support.h"
@@ -157,10 +159,12 @@ TEST_F(ButtonTest, AutoRepeatCallsThePressCallbackOnTheWindowThreadUntilRelease)
   EXPECT_EQ(repeats.load(), 1);
   EXPECT_TRUE(gkButton_IsRepeating(button));
   QTRY_VERIFY_WITH_TIMEOUT(repeats.load() >= 4, 5000);
+  // The window thread is busy for a few ticks: they wait in its queue.
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
   Release(button);
-  EXPECT_FALSE(gkButton_IsRepeating(button));
+  EXPECT_FALSE(gkButton_IsRepeating(button)) << "the timer thread has ended";
   const int atRelease = repeats.load();
-  QTest::qWait(60);
+  QCoreApplication::sendPostedEvents();  // ticks posted before the release are stale
   EXPECT_EQ(repeats.load(), atRelease);
   EXPECT_FALSE(offWindowThread.load());
 }
@@ -175,19 +179,21 @@ TEST_F(ButtonTest, ReleaseOutsideStopsTheRepeat) {
 TEST_F(ButtonTest, DestroyingARepeatingButtonStopsItsTimerFirst) {
   PressRepeating(1013, 5);
   QTRY_VERIFY_WITH_TIMEOUT(repeats.load() >= 2, 5000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(15));  // ticks wait in the queue
   delete button;
   button = nullptr;
   const int atDestruction = repeats.load();
-  QTest::qWait(40);  // ticks already posted are dropped with the window
+  QCoreApplication::sendPostedEvents();  // ticks already posted are dropped with the window
   EXPECT_EQ(repeats.load(), atDestruction);
 }
 
 TEST_F(ButtonTest, ResizeStopsTheRepeatItWouldOtherwiseLoseTrackOf) {
   PressRepeating(1014, 5);
+  std::this_thread::sleep_for(std::chrono::milliseconds(15));  // ticks wait in the queue
   button->resize(22, 20);
   EXPECT_FALSE(gkButton_IsRepeating(button));
   const int afterReset = repeats.load();
-  QTest::qWait(30);
+  QCoreApplication::sendPostedEvents();  // and are stale once the repeat has stopped
   EXPECT_EQ(repeats.load(), afterReset);
 }
 
