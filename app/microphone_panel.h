@@ -4,6 +4,3 @@
 
 // Shows or hides the panel's widgets.
 void ShowMicrophonePanel(bool show);
-// "DSP Parameters ..." (Debug menu): the modeless DSP parameters dialog, one at a time.
-class QWidget;
-void OpenDspParametersDialog(QWidget* owner);
