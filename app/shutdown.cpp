@@ -15,6 +15,7 @@
 #include "app/cdplayer_panel.h"
 #include "app/display_modes.h"
 #include "app/main_window.h"
+#include "app/microphone_panel.h"
 #include "app/splash.h"
 #include "audio/sound_init.h"
 #include "audio/voicefile.h"
@@ -96,8 +97,10 @@ void AppCleanThePipes(MainWindow* window) {
     app.splash = nullptr;
   }
 
-  // 10-14. The drives, the panel and its widgets, the mode table.
+  // 10-14. The drives, the microphone panel and its dialog, the panel and its widgets, the mode
+  // table.
   ReleaseCdDrives();
+  DestroyMicrophonePanel(window ? window->Panel() : nullptr);
   if (window && window->Panel()) {
     delete window->Panel();
     window->SetPanel(nullptr);
