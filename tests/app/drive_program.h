@@ -17,11 +17,15 @@ inline bool XvfbToolsInstalled() {
 // Runs the program on the demo disc with its settings, data and the card's output in work,
 // takes the steps (see drive_panel.sh) and ends it with Esc. The output of both goes to
 // *output; the result is the exit status (-1 when it did not end within 4 minutes).
-inline int DriveProgram(const std::string& work, const QStringList& steps, std::string* output) {
+// environment: further "NAME=value" variables for the program.
+inline int DriveProgram(const std::string& work, const QStringList& steps, std::string* output,
+                        const QStringList& environment = {}) {
   QProcess run;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.remove("QT_QPA_PLATFORM");
   env.insert("SORN_DRIVES", "image:" SORN_BUILD_DIR "/demo/demo.cue");
+  for (const QString& variable : environment)
+    env.insert(variable.section('=', 0, 0), variable.section('=', 1));
   run.setProcessEnvironment(env);
   run.setProcessChannelMode(QProcess::MergedChannels);
   run.start("xvfb-run",
