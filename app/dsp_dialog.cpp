@@ -268,6 +268,7 @@ void OpenDspParametersDialog(QWidget* owner) {
     return;
   }
   QWidget* loaded = GkLoadTemplate(DialogTemplatePath(kDspDialogTemplate), owner);
+  if (!loaded) return;  // the loader said why
   auto* dialog = qobject_cast<QDialog*>(loaded);
   if (!dialog) {
     delete loaded;

@@ -22,7 +22,7 @@ namespace {
 struct EffectButton {
   int id;
   int preset;
-  // The preset is chosen before the direct path is muted (the others that mute it do it
+  // The preset is asked for before the direct path is muted (the other voice changers mute
   // first).
   bool presetBeforeMute;
   const char* name;
@@ -74,13 +74,9 @@ void MuteDirectMicrophone(bool mute) {
 
 void ChooseEffect(const EffectButton& b) {
   const bool keepsDryVoice = VoiceFXPresetKeepsDryVoice(b.preset);
-  if (!keepsDryVoice && b.presetBeforeMute) {
-    RequestVoiceFXChange(kVoiceFXPreset, static_cast<float>(b.preset));
-    MuteDirectMicrophone(true);
-  } else {
-    if (!keepsDryVoice) MuteDirectMicrophone(true);
-    RequestVoiceFXChange(kVoiceFXPreset, static_cast<float>(b.preset));
-  }
+  if (b.presetBeforeMute) RequestVoiceFXChange(kVoiceFXPreset, static_cast<float>(b.preset));
+  if (!keepsDryVoice) MuteDirectMicrophone(true);
+  if (!b.presetBeforeMute) RequestVoiceFXChange(kVoiceFXPreset, static_cast<float>(b.preset));
   soundBlock.voiceFX.bypass.store(0);
   if (keepsDryVoice) MuteDirectMicrophone(false);
 }
