@@ -1,14 +1,10 @@
 #include "app/cdinfo_host.h"
 
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QLabel>
-#include <QListWidget>
-#include <QVBoxLayout>
-
 #include "app/cdplayer_panel.h"
+#include "app/choice_dialog.h"
 #include "app/lyrics_panel.h"
 #include "cd/player.h"
+#include "cdinfo/lyrics_choice.h"
 #include "platform/sync/window_thread.h"
 
 int AppCdInfoHost::LastTrack() {
@@ -56,13 +52,20 @@ void AppCdInfoHost::ShowArtistLine(void*, const std::string& artist) {
 }
 
 void AppCdInfoHost::StartBlink(void*, const std::string& text) {
+  CheckWindowThread("AppCdInfoHost::StartBlink");
   CdStartStatusBlink(text);
+  SetLyricsStatusText(CdPlayerPanel(), QString::fromStdString(text));
 }
 
 void AppCdInfoHost::StopBlink(void*) {
   CheckWindowThread("AppCdInfoHost::StopBlink");
   CdStopStatusBlink();
   SetLyricsStatusText(CdPlayerPanel(), QString());
+}
+
+void AppCdInfoHost::ShowLyricsStatus(void*, const std::string& text) {
+  CheckWindowThread("AppCdInfoHost::ShowLyricsStatus");
+  SetLyricsStatusText(CdPlayerPanel(), QString::fromStdString(text));
 }
 
 void AppCdInfoHost::MarkKnownCd(void*) {
@@ -72,27 +75,16 @@ void AppCdInfoHost::MarkKnownCd(void*) {
 
 int AppCdInfoHost::SelectCd(void* window, const std::vector<std::string>& entries) {
   CheckWindowThread("AppCdInfoHost::SelectCd");
-  QDialog dialog(static_cast<QWidget*>(window));
-  dialog.setObjectName("SelectCd");
-  dialog.setWindowTitle("Select CD");
-  auto* text = new QLabel(
-      "There were more than one CDs found; please select the correct CD from the list below.",
-      &dialog);
-  text->setWordWrap(true);
-  auto* list = new QListWidget(&dialog);
-  for (const std::string& entry : entries) list->addItem(QString::fromStdString(entry));
-  if (!entries.empty()) list->setCurrentRow(0);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-  QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addWidget(text);
-  layout->addWidget(list);
-  layout->addWidget(buttons);
-  dialog.resize(480, 300);
-  dialog.exec();
-  return list->currentRow();
+  return RunChoiceDialog(
+      static_cast<QWidget*>(window), "SelectCd", "Select CD",
+      {"There were more than one CDs found; please select the correct CD from the list below."},
+      entries);
+}
+
+int AppCdInfoHost::SelectSong(void* window, const std::vector<std::string>& lines) {
+  CheckWindowThread("AppCdInfoHost::SelectSong");
+  return RunChoiceDialog(static_cast<QWidget*>(window), "SelectSong", kSelectSongCaption,
+                         {kSelectSongPrompt, kSelectSongFormat}, lines);
 }
 
 void InstallAppCdInfoHost() {

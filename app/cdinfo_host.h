@@ -1,7 +1,7 @@
 // The program's side of the CD information code: the player's disc and track, and where the
 // titles, the status and title lines, the blinking progress text and the lyrics are shown.
-// Every display call and the "Select CD" dialog run on the window thread (the CD information
-// code posts them there from the lookup worker).
+// Every display call and the "Select CD" and "Select Song" dialogs run on the window thread
+// (the CD information code posts them there from the lookup worker).
 #pragma once
 
 #include <string>
@@ -21,10 +21,14 @@ class AppCdInfoHost : public CdInfoHost {
   void ShowArtistLine(void* window, const std::string& artist) override;
   void StartBlink(void* window, const std::string& text) override;
   void StopBlink(void* window) override;
+  void ShowLyricsStatus(void* window, const std::string& text) override;
   void MarkKnownCd(void* window) override;
   // The modal "Select CD" dialog: the entries in a list, the first selected; OK, Cancel or a
   // double click end it with the selected entry's position.
   int SelectCd(void* window, const std::vector<std::string>& entries) override;
+  // The modal "Select Song" dialog: its two texts above the lines ("None of the above" last),
+  // the first selected; it ends like "Select CD" with the selected line's position.
+  int SelectSong(void* window, const std::vector<std::string>& lines) override;
 };
 
 // Installs the program's host for the program's life.

@@ -434,6 +434,7 @@ void ApplyPanelSkin(QWidget* panel) {
     gkMenuPopUp_SetGraphics(Item(id), looks, 2);
     gkMenuPopUp_SetBitmapCutAreaSelf(Item(id), 1);
   }
+  ApplyLyricsPanelSkin();
 }
 
 void InitializeGUI_CDPlayer(QWidget* panel) {

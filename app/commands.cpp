@@ -24,12 +24,11 @@
 #include "cd/ripper.h"
 #include "cdinfo/cddb.h"
 #include "cdinfo/info_file.h"
+#include "cdinfo/lyrics_fetch.h"
 #include "cdinfo/title_lookup.h"
 #include "diagnostics/diagnostics.h"
 #include "platform/process/launcher.h"
 #include "settings/settings.h"
-#include "widgets/framework.h"
-#include "widgets/text_pane.h"
 
 namespace {
 
@@ -72,11 +71,9 @@ void ChoosePanelFont(QWidget* window, PanelFontKind kind) {
 }
 
 void ChooseLyricsFont(QWidget* window) {
-  QWidget* lyrics = Panel() ? GkGetDlgItem(Panel(), kIdLyricsText) : nullptr;
   bool ok = false;
-  const QFont font =
-      QFontDialog::getFont(&ok, lyrics ? lyrics->font() : QFont(), window, "Lyrics Font");
-  if (ok && lyrics) gkText_SetFont(lyrics, font, 1);
+  const QFont font = QFontDialog::getFont(&ok, LyricsFont(), window, "Lyrics Font");
+  if (ok) SetLyricsFont(Panel(), font);
 }
 
 void ChooseRecordFileName(QWidget* window) {
@@ -87,16 +84,6 @@ void ChooseRecordFileName(QWidget* window) {
 void LaunchCdPlayer(QWidget* window) {
   if (!LaunchApplication(window, "C:\\Program Files\\PLUS!\\DeluxeCD\\deluxecd.exe", 0))
     LaunchWindowsApplication(window, "cdplayer.exe");
-}
-
-// Waits (pumping the window's events, at most 5 s) until no reader runs.
-bool WaitForReaderToEnd() {
-  for (int i = 0; i < 50; ++i) {
-    if (!cdReader.readerThreadRunning.load() && !player.readerBusy.load()) return true;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
 }
 
 QPointer<QProgressDialog> ripProgress;
@@ -113,6 +100,19 @@ void RipMessagePump() {
 }
 
 }  // namespace
+
+bool WaitForReaderToEnd(int timeoutMs) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (player.readerIdle.load() && !cdReader.readerThreadRunning.load() &&
+        !player.readerBusy.load())
+      return true;
+    if (std::chrono::steady_clock::now() >= limit) return false;
+    // The reader's last steps may be posted here; the user's input waits.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
 
 const std::string& RecordFileName() {
   return recordFileName;
@@ -194,7 +194,7 @@ void CopySongToWav(QWidget* window) {
     StopVoiceRecording(Panel(), true);
     CdStop(window);
   }
-  if (!WaitForReaderToEnd()) {
+  if (!WaitForReaderToEnd(kReaderWaitMs)) {
     Trace("CopySongToWav: the reader did not stop\n");
     return;
   }
@@ -247,6 +247,12 @@ void AppCommand(MainWindow* window, int id, QWidget* /*control*/, int /*code*/) 
     // Internet.
     case kCmdGetCdInfo:
       GetCdInfoFromInternet(window);
+      break;
+    case kCmdGetLyrics:
+      GetLyricsFromInternet(window);
+      break;
+    case kCmdGetTrackLyrics:
+      GetTrackLyricsFromInternet(window, player.currentTrack.load());
       break;
     case kCmdCddbWebSite:
       BrowserProcedure(window, kCddbHomePage);

@@ -23,6 +23,11 @@ void ShowHelpTopics(QWidget* window);
 // A track-list choice: the player moves to the track; voice playback restarts when it is the
 // current one, and recording stops.
 void SelectTrackCommand(QWidget* window, int track);
+// How long a command waits for the CD reader to end after stopping the disc.
+inline constexpr int kReaderWaitMs = 5000;
+// Waits, handling the window's events but not the user's input, until the reader has ended
+// and is idle; false when it still runs after timeoutMs.
+bool WaitForReaderToEnd(int timeoutMs);
 // "Copy Song to .wav File": rips the current track into the CD information folder with its
 // progress shown; the disc is stopped first.
 void CopySongToWav(QWidget* window);

@@ -18,7 +18,7 @@
 #include "audio/sound_block.h"
 #include "diagnostics/diagnostics.h"
 #include "dsp/voicefx.h"
-#include "resources/dialogs/dialogs.h"
+#include "resources/templates/templates.h"
 #include "widgets/framework.h"
 #include "widgets/template_loader.h"
 
@@ -267,12 +267,13 @@ void OpenDspParametersDialog(QWidget* owner) {
     dspDialog->activateWindow();
     return;
   }
-  QWidget* loaded = GkLoadTemplate(DialogTemplatePath(kDspDialogTemplate), owner);
+  InitTemplateResources();
+  QWidget* loaded = GkLoadTemplate(kDspParametersTemplate, owner);
   if (!loaded) return;  // the loader said why
   auto* dialog = qobject_cast<QDialog*>(loaded);
   if (!dialog) {
     delete loaded;
-    Trace("OpenDspParametersDialog: the template %s is not a dialog\n", kDspDialogTemplate);
+    Trace("OpenDspParametersDialog: the template %s is not a dialog\n", kDspParametersTemplate);
     return;
   }
   dialog->setAttribute(Qt::WA_DeleteOnClose);

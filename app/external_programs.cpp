@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "app/launcher_table.h"
+#include "app/lyrics_panel.h"
 #include "cdinfo/info_file.h"
 #include "diagnostics/diagnostics.h"
 #include "resources/help/help.h"
@@ -167,6 +168,7 @@ std::string HelpPagePath() {
 void WatchExternalPrograms(void* window) {
   ExternalPrograms& p = externalPrograms;
   if (p.cdInfoEditor.active && !WatchedProgramRuns(&p.cdInfoEditor)) LoadCdInfoFile(window);
+  if (p.lyricsEditor.active && !WatchedProgramRuns(&p.lyricsEditor)) FinishLyricsEdit(window);
   if (p.mixer.active) WatchedProgramRuns(&p.mixer);
   if (p.help.active) WatchedProgramRuns(&p.help);
 }

@@ -1,8 +1,8 @@
 // The outside programs the commands start and the player's timer watches: the text editor on
-// the CD information file, the volume control and the help page. Each maps to a setting:
-// "Text Editor" (default: the first desktop editor on PATH, in its blocking mode, else the
-// built-in editor window), "Mixer Program" (default: the desktop's volume control, else
-// alsamixer in a terminal) and "Browser" (the help page opens in it).
+// the CD information file and on a track's lyrics, the volume control and the help page. Each
+// maps to a setting: "Text Editor" (default: the first desktop editor on PATH, in its blocking
+// mode, else the built-in editor window), "Mixer Program" (default: the desktop's volume
+// control, else alsamixer in a terminal) and "Browser" (the help page opens in it).
 #pragma once
 
 #include <QPointer>
@@ -42,11 +42,13 @@ std::string HelpPagePath();
 // The programs of the commands, watched once a second by the player's timer.
 struct ExternalPrograms {
   WatchedProgram cdInfoEditor;  // "Edit CD Information"
+  WatchedProgram lyricsEditor;  // "Edit Lyrics For This Song" and the lyrics panel's button
   WatchedProgram mixer;         // "Launch Audio Mixer"
   WatchedProgram help;          // "Help Topics"
 };
 extern ExternalPrograms externalPrograms;
 
-// The timer's watch: an ended CD information editor reloads the file; the mixer and the help
-// viewer are forgotten when they end.
+// The timer's watch: an ended CD information editor reloads the file, an ended lyrics editor
+// stores the edited lyrics (FinishLyricsEdit); the mixer and the help viewer are forgotten when
+// they end.
 void WatchExternalPrograms(void* window);

@@ -12,6 +12,7 @@
 #include <chrono>
 
 #include "app/cdplayer_panel.h"
+#include "app/lyrics_panel.h"
 #include "audio/mixer.h"
 #include "audio/sound_block.h"
 #include "cd/cdda_manager.h"
@@ -188,6 +189,7 @@ void MainWindow::OnTimer(int id) {
       break;
     case kTimerPosition:
       OutputCurPos(this);
+      LyricsStatusTick();
       break;
     default:
       break;

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <vector>
 
+#include "cdinfo/lookup_worker.h"
+#include "cdinfo/lyrics_fetch.h"
 #include "widgets/menu_popup.h"
 
 const int kTrackCommandIds[kTrackCommandCount + 1] = {
@@ -54,6 +56,8 @@ const MenuEntry kOptions[] = {
 
 const MenuEntry kInternet[] = {
     {kCmdGetCdInfo, "&Get CD Info from Internet", false},
+    {kCmdGetLyrics, kGetLyricsCommandText, false},
+    {kCmdGetTrackLyrics, "Get Lyrics for &This Song from Internet", false},
     {kCmdCddbWebSite, "Visit the &CDDB Web Site", false},
     {kSeparator, nullptr, false},
     {kCmdUpdateServerList, "&Update CDDB Server List", false},
@@ -157,8 +161,17 @@ QMenu* LoadMainSubmenu(MainSubmenu which) {
   switch (which) {
     case kSubmenuOptions:
       return Build(label, kOptions);
-    case kSubmenuInternet:
-      return Build(label, kInternet);
+    case kSubmenuInternet: {
+      // The lyrics commands are greyed out while a lookup holds the Internet connection.
+      QMenu* menu = Build(label, kInternet);
+      QObject::connect(menu, &QMenu::aboutToShow, menu, [menu] {
+        const bool idle = !LookupWorkerBusy();
+        for (int id : {kCmdGetLyrics, kCmdGetTrackLyrics}) {
+          if (QAction* action = FindCommand(menu, id)) action->setEnabled(idle);
+        }
+      });
+      return menu;
+    }
     case kSubmenuHelp:
       return Build(label, kHelp);
     default:

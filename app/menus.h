@@ -58,6 +58,8 @@ enum MenuCommand : int {
   kCmdDeviceManager = 40183,
   kCmdProcessViewer = 40184,
   kCmdEditCdInfo = 40185,
+  kCmdGetLyrics = 40186,
+  kCmdGetTrackLyrics = 40187,
 };
 
 inline constexpr int kTrackCommandCount = 50;

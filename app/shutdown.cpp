@@ -14,6 +14,7 @@
 #include "app/audio_context.h"
 #include "app/cdplayer_panel.h"
 #include "app/display_modes.h"
+#include "app/lyrics_panel.h"
 #include "app/main_window.h"
 #include "app/microphone_panel.h"
 #include "app/splash.h"
@@ -97,10 +98,12 @@ void AppCleanThePipes(MainWindow* window) {
     app.splash = nullptr;
   }
 
-  // 10-14. The drives, the microphone panel and its dialog, the panel and its widgets, the mode
-  // table.
-  ReleaseCdDrives();
+  // 11. The microphone panel and its dialog; the lyrics panel's bitmaps and fonts.
   DestroyMicrophonePanel(window ? window->Panel() : nullptr);
+  FreeLyricsPanel();
+
+  // 12-14. The drives, the panel and its widgets, the mode table.
+  ReleaseCdDrives();
   if (window && window->Panel()) {
     delete window->Panel();
     window->SetPanel(nullptr);

@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/cdplayer_panel.h"
+#include "app/lyrics_panel.h"
 #include "app/main_window.h"
 #include "diagnostics/diagnostics.h"
 #include "platform/cpu/processor.h"
@@ -116,11 +117,7 @@ void SplashScreenShutdownProc() {
     EndSplash(app.splash);
     app.splash = nullptr;
   }
-  if (QWidget* panel = CdPlayerPanel()) {
-    for (int id : {kIdLyricsText, 1211}) {
-      if (QWidget* area = GkGetDlgItem(panel, id)) area->update();
-    }
-  }
+  RepaintLyricsPanel(CdPlayerPanel());
   if (!app.mainWindow || !app.mainWindow->KillWindowTimer(kTimerSplash))
     Trace("SplashScreenShutdownProc: KillTimer(IDD_ABOUT) failed\n");
 }

@@ -5,10 +5,13 @@
 
 #include <sys/stat.h>
 
+#include <QCoreApplication>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "diagnostics/diagnostics.h"
@@ -30,6 +33,15 @@ class AppTest : public ScratchFolderTest {
     ScratchFolderTest::TearDown();
   }
   std::string Log() const { return ReadWholeFile(root_ / kLogFileName); }
+  // Waits (at most 10 s, handling events) until the check holds.
+  template <typename Check>
+  static bool Eventually(Check check) {
+    for (int i = 0; i < 1000 && !check(); ++i) {
+      QCoreApplication::processEvents();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return check();
+  }
   // An executable script in the scratch folder, found first on PATH.
   std::string Script(const std::string& name, const std::string& body) {
     if (savedPath_.empty()) savedPath_ = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin";

@@ -62,15 +62,6 @@ class CommandsTest : public PanelWindowTest {
     PanelWindowTest::TearDown();
   }
   void Command(int id) { AppCommand(window_.get(), id, nullptr, 0); }
-  // Waits (at most 10 s, handling events) until the check holds.
-  template <typename Check>
-  static bool Eventually(Check check) {
-    for (int i = 0; i < 1000 && !check(); ++i) {
-      QCoreApplication::processEvents();
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return check();
-  }
   std::string Written(const std::string& name) { return ReadWholeFile(root_ / name); }
 
   QTimer closer_;

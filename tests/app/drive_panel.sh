@@ -7,7 +7,9 @@
 #   "mark NAME"            append "NAME <bytes the card has written>" to WORKDIR/marks.txt
 #   "wait SECONDS"         wait until the card has written that much sound since the last mark
 #                          (16-bit stereo at 44,100 Hz: 176,400 bytes a second)
-#   "shot NAME"            screenshot of the screen into WORKDIR/NAME.png
+#   "shot NAME"            screenshot of the screen into WORKDIR/NAME.png; "NAME T0 T1" goes to
+#                          WORKDIR/shots.txt, the wall clock (microseconds) before and after it
+#   "waitlog TEXT"         wait until the program's output holds TEXT (blanks allowed)
 # Then Esc ends the program; its exit status is handed back.
 # Usage: drive_panel.sh PROGRAM WORKDIR STEP...
 set -u
@@ -65,7 +67,15 @@ for step in "$@"; do
       want=$(awk -v b="$last" -v s="$2" 'BEGIN { printf "%d", b + s * 176400 }')
       wait_for '[ "$(bytes)" -ge "$want" ]' 600 || fail "the card stopped writing sound ($step)"
       ;;
-    shot) import -window root "$work/$2.png" || fail "no screenshot" ;;
+    shot)
+      before=$(date +%s%6N)
+      import -window root "$work/$2.png" || fail "no screenshot"
+      echo "$2 $before $(date +%s%6N)" >>"$work/shots.txt"
+      ;;
+    waitlog)
+      text=${step#waitlog }
+      wait_for 'grep -qF -- "$text" "$log"' 600 || fail "no '$text' in the program's output"
+      ;;
     *) fail "unknown step '$step'" ;;
   esac
 done

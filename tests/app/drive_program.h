@@ -21,16 +21,15 @@ inline bool XvfbToolsInstalled() {
 
 // Runs the program on the demo disc with its settings, data and the card's output in work,
 // takes the steps (see drive_panel.sh) and ends it with Esc. The output of both goes to
-// *output; the result is the exit status (-1 when it did not end within 4 minutes).
-// environment: further "NAME=value" variables for the program.
+// *output; the result is the exit status (-1 when it did not end within 4 minutes). Variables
+// in `variables` ("NAME=VALUE") are added to the program's environment.
 inline int DriveProgram(const std::string& work, const QStringList& steps, std::string* output,
-                        const QStringList& environment = {}) {
+                        const QStringList& variables = {}) {
   QProcess run;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.remove("QT_QPA_PLATFORM");
+  for (const QString& v : variables) env.insert(v.section('=', 0, 0), v.section('=', 1));
   env.insert("SORN_DRIVES", "image:" SORN_BUILD_DIR "/demo/demo.cue");
-  for (const QString& variable : environment)
-    env.insert(variable.section('=', 0, 0), variable.section('=', 1));
   run.setProcessEnvironment(env);
   run.setProcessChannelMode(QProcess::MergedChannels);
   run.start("xvfb-run",
@@ -42,10 +41,11 @@ inline int DriveProgram(const std::string& work, const QStringList& steps, std::
   return ended ? run.exitCode() : -1;
 }
 
-// The step that clicks the middle of a control of the skin.
-inline QString ClickAt(int id) {
+// The step that clicks a control of the skin: across its middle, fractionDown of its height
+// down.
+inline QString ClickAt(int id, double fractionDown = 0.5) {
   const SkinRect r = FindSkinControl(id)->rect;
-  return QString("click %1 %2").arg(r.x + r.width / 2).arg(r.y + r.height / 2);
+  return QString("click %1 %2").arg(r.x + r.width / 2).arg(r.y + int(r.height * fractionDown));
 }
 
 // The marks of a run: for each name, the frame of the card's output written by then.

@@ -1,0 +1,11 @@
+// The dialog templates compiled into the program (Qt Designer forms, loaded with the toolkit's
+// template loader like the main window's).
+#pragma once
+
+// The "Karaoke Preferences" dialog (template 157).
+inline constexpr const char* kPreferencesTemplate = ":/templates/preferences.ui";
+// The "DSP Parameters" dialog (template "IDD_DIALOG_DSP").
+inline constexpr const char* kDspParametersTemplate = ":/templates/dsp_parameters.ui";
+
+// Makes the compiled-in templates available; repeat calls are harmless.
+void InitTemplateResources();
