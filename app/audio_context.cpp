@@ -1,11 +1,29 @@
 #include "app/audio_context.h"
 
+#include <memory>
+
 #include "dsp/karaoke.h"
 #include "dsp/voicefx.h"
 
 AudioContext audioContext;
 
 namespace {
+
+std::unique_ptr<VoiceFX> shownVoiceFX;
+
+// The shown copy made afresh from the engine's record as start-up leaves it: the same preset
+// at the same variation.
+void StartShownVoiceFX() {
+  if (!shownVoiceFX) shownVoiceFX = std::make_unique<VoiceFX>();
+  VoiceFX* shown = shownVoiceFX.get();
+  const VoiceFX& engine = soundBlock.voiceFX;
+  DefaultVoiceFX(shown);
+  SetVoiceFX_SamplingFrequency(shown, kEngineSamplingFrequency);
+  SetVoiceFX_Preset(shown, engine.presetNumber.load());
+  InitVoiceFX(shown);
+  const float variation = engine.variation.load();
+  if (variation != shown->variation.load()) SetVoiceFX_Variation(shown, variation);
+}
 
 constexpr ParameterRange kRanges[kAudioParameterCount] = {
     {25.0f, 2000.0f},        // crossover frequency
@@ -57,11 +75,26 @@ void InitAudioContext(AudioContext* context) {
   SetVoiceFX_Preset(fx, fx->presetNumber.load());
   InitVoiceFX(fx);
   SetMusicBalance(context->block->balance.load());
+  StartShownVoiceFX();
   context->initialised = 1;
 }
 
 void FreeAudioContextBuffers() {
+  shownVoiceFX.reset();
   audioContext.initialised = 0;
+}
+
+const VoiceFX& ShownVoiceFX() {
+  if (!shownVoiceFX) StartShownVoiceFX();
+  return *shownVoiceFX;
+}
+
+void RequestVoiceFXChange(VoiceFXParameter which, float value) {
+  if (!shownVoiceFX) StartShownVoiceFX();
+  SetVoiceFXParameter(&soundBlock.voiceFX, which, value);
+  // The copy takes the change the way the engine will: through a request of its own.
+  SetVoiceFXParameter(shownVoiceFX.get(), which, value);
+  ApplyVoiceFXRequests(shownVoiceFX.get());
 }
 
 float ParameterFromPosition(const ParameterRange& range, int position) {

@@ -6,6 +6,7 @@
 
 #include "audio/karaoke_stage.h"
 #include "audio/sound_block.h"
+#include "dsp/voicefx.h"
 
 enum AudioParameter : int {
   kParamCrossoverFrequency = 0,  // "LowPass Fc(Hz)"
@@ -49,10 +50,19 @@ void DefaultAudioContext(AudioContext* context, int* doneFlag);
 // Designs the hum notches, sets 44,100 Hz on every processor, applies the stored preset again
 // and initialises everything; the balance gains follow the balance.
 void InitAudioContext(AudioContext* context);
-// Releases what the context holds for the processors at shutdown. The records keep their
-// memory inline and the engine frees its own buffers when it closes, so this only marks the
-// context as taken down; InitAudioContext brings it back.
+// Releases what the context holds for the processors at shutdown: the window thread's copy of
+// the voice effects (below). The records keep their memory inline and the engine frees its own
+// buffers when it closes; InitAudioContext brings the context back.
 void FreeAudioContextBuffers();
+
+// The voice effects as the controls show them. The engine's record belongs to the audio
+// thread, which applies requested changes at its next sub-block; the window thread keeps this
+// copy in step by applying every change it requests to the copy at once, with the same
+// operations. InitAudioContext starts it afresh from the engine's record; it is made on first
+// use otherwise. Window thread only.
+const VoiceFX& ShownVoiceFX();
+// Window thread: asks the engine's voice effects for a change and applies it to the shown copy.
+void RequestVoiceFXChange(VoiceFXParameter which, float value);
 
 // A control position 0..100 and a parameter value, both ways:
 // value = min + (max - min) * p / 100; p = int(0.5 + (value - min) / (max - min) * 100).

@@ -352,8 +352,7 @@ void ConfigureBehaviours() {
     gkSlider_SetProperties(Item(id), id, kGkSliderVertical, CDPlayerPanelStateManager);
     gkSlider_SetRange(Item(id), 0, 10);
   }
-  for (int i = 0; i < 8; ++i)
-    gkButton_SetBehavior(Item(1041 + i), 1041 + i, kGkButtonToggle, nullptr, nullptr);
+  InitializeGUI_MicFX(panelState.panel);
 }
 
 void StartLevelMeterTimer() {
@@ -399,11 +398,7 @@ void ApplyPanelSkin(QWidget* panel) {
     gkButton_SetGraphics(Item(b.id), looks, 2);
     if (!b.up) gkButton_SetBitmapCutAreaSelf(Item(b.id), 1);
   }
-  for (int i = 0; i < 8; ++i) {
-    QPixmap fx[2] = {Bitmap(QString("IDB_BITMAP_BUTTON_MICFX_VOICEFX%1_DOWN").arg(i)), background};
-    gkButton_SetGraphics(Item(1041 + i), fx, 2);
-    gkButton_SetBitmapCutAreaSelf(Item(1041 + i), 1);
-  }
+  LoadMicrophonePanelBitmaps(panel);
   for (int i = 0; i < 24; ++i) {
     const QString base = QString("IDB_BITMAP_RING_LED_%1").arg(i, 2, 10, QChar('0'));
     QPixmap looks[2] = {Bitmap(base + "_OFF"), Bitmap(base + "_ON")};
@@ -418,10 +413,8 @@ void ApplyPanelSkin(QWidget* panel) {
   const struct {
     int id;
     const char* name;
-  } sliders[] = {{kIdPositionSlider, "TIME"},
-                 {kIdCdVolume, "CD_VOLUME"},
-                 {kIdMicVolume, "MIC_VOLUME"},
-                 {1076, "MICFX_VARIATION"}};
+  } sliders[] = {
+      {kIdPositionSlider, "TIME"}, {kIdCdVolume, "CD_VOLUME"}, {kIdMicVolume, "MIC_VOLUME"}};
   for (const auto& s : sliders) {
     QPixmap pair[2] = {Bitmap(QString("IDB_BITMAP_SLIDER_%1_TROUGH").arg(s.name)),
                        Bitmap(QString("IDB_BITMAP_SLIDER_%1_CAP").arg(s.name))};

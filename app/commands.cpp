@@ -10,11 +10,11 @@
 #include <thread>
 
 #include "app/cdplayer_panel.h"
+#include "app/dsp_dialog.h"
 #include "app/external_programs.h"
 #include "app/lyrics_panel.h"
 #include "app/main_window.h"
 #include "app/menus.h"
-#include "app/microphone_panel.h"
 #include "app/preferences_dialog.h"
 #include "app/sound_messages.h"
 #include "app/splash.h"

@@ -16,6 +16,7 @@
 #include "app/display_modes.h"
 #include "app/lyrics_panel.h"
 #include "app/main_window.h"
+#include "app/microphone_panel.h"
 #include "app/splash.h"
 #include "audio/sound_init.h"
 #include "audio/voicefile.h"
@@ -97,7 +98,8 @@ void AppCleanThePipes(MainWindow* window) {
     app.splash = nullptr;
   }
 
-  // 11. The lyrics panel's bitmaps and fonts.
+  // 11. The microphone panel and its dialog; the lyrics panel's bitmaps and fonts.
+  DestroyMicrophonePanel(window ? window->Panel() : nullptr);
   FreeLyricsPanel();
 
   // 12-14. The drives, the panel and its widgets, the mode table.

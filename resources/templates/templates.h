@@ -4,6 +4,8 @@
 
 // The "Karaoke Preferences" dialog (template 157).
 inline constexpr const char* kPreferencesTemplate = ":/templates/preferences.ui";
+// The "DSP Parameters" dialog (template "IDD_DIALOG_DSP").
+inline constexpr const char* kDspParametersTemplate = ":/templates/dsp_parameters.ui";
 
 // Makes the compiled-in templates available; repeat calls are harmless.
 void InitTemplateResources();

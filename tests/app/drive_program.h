@@ -4,7 +4,12 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+#include <map>
+#include <sstream>
 #include <string>
+
+#include "resources/skin/skin_layout.h"
+#include "tests/support/scratch_folder.h"
 
 // Whether xvfb-run, xdotool and ImageMagick's import are installed.
 inline bool XvfbToolsInstalled() {
@@ -34,4 +39,22 @@ inline int DriveProgram(const std::string& work, const QStringList& steps, std::
   const bool ended = run.waitForFinished(240000);
   *output = run.readAll().toStdString();
   return ended ? run.exitCode() : -1;
+}
+
+// The step that clicks a control of the skin: across its middle, fractionDown of its height
+// down.
+inline QString ClickAt(int id, double fractionDown = 0.5) {
+  const SkinRect r = FindSkinControl(id)->rect;
+  return QString("click %1 %2").arg(r.x + r.width / 2).arg(r.y + int(r.height * fractionDown));
+}
+
+// The marks of a run: for each name, the frame of the card's output written by then.
+inline std::map<std::string, size_t> ReadMarks(const std::string& work) {
+  std::map<std::string, size_t> marks;
+  std::istringstream in(ReadWholeFile(work + "/marks.txt"));
+  std::string name;
+  size_t bytes = 0;
+  // Bytes the card had written at the mark, as a frame of its data (after the 44-byte header).
+  while (in >> name >> bytes) marks[name] = bytes > 44 ? (bytes - 44) / 4 : 0;
+  return marks;
 }

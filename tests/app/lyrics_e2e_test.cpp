@@ -22,11 +22,6 @@ namespace {
 
 constexpr const char* kDemoInfoFile = "Sorn Karaoke Demo Disc 15005a03.txt";
 
-QString ClickAt(int id, double fractionDown = 0.5) {
-  const SkinRect r = FindSkinControl(id)->rect;
-  return QString("click %1 %2").arg(r.x + r.width / 2).arg(r.y + int(r.height * fractionDown));
-}
-
 // Lines of lyrics text in the screenshot: runs of rows of the text pane holding the lyrics
 // green (anti-aliased onto black, so any shade of it).
 int LyricsLinesShown(const QImage& shot) {

@@ -23,23 +23,7 @@ constexpr size_t kRate = 44100;
 constexpr size_t kTrack2Frame = 24 * kRate;  // the demo disc's second track starts at 0:24
 constexpr size_t kWindow = 1024;
 
-QString ClickAt(int id) {
-  const SkinRect r = FindSkinControl(id)->rect;
-  return QString("click %1 %2").arg(r.x + r.width / 2).arg(r.y + r.height / 2);
-}
-
-class PanelEndToEnd : public ScratchFolderTest {
- protected:
-  std::map<std::string, size_t> Marks() {
-    std::map<std::string, size_t> marks;
-    std::istringstream in(ReadWholeFile(root_ / "marks.txt"));
-    std::string name;
-    size_t bytes = 0;
-    // Bytes the card had written at the mark, as a frame of its data (after the 44-byte header).
-    while (in >> name >> bytes) marks[name] = bytes > 44 ? (bytes - 44) / 4 : 0;
-    return marks;
-  }
-};
+class PanelEndToEnd : public ScratchFolderTest {};
 
 TEST_F(PanelEndToEnd, ClicksOnThePanelPlaySwitchSkipAndSeekWhatTheCardPlays) {
   if (!XvfbToolsInstalled()) GTEST_SKIP() << "xvfb-run, xdotool or import is not installed";
@@ -60,7 +44,7 @@ TEST_F(PanelEndToEnd, ClicksOnThePanelPlaySwitchSkipAndSeekWhatTheCardPlays) {
   const std::string bin = SORN_BUILD_DIR "/demo/demo.bin";
   const std::vector<int16_t> track1 = DiscSamples(bin, 0, 24 * kRate);
   const std::vector<int16_t> track2 = DiscSamples(bin, kTrack2Frame, 30 * kRate);
-  auto marks = Marks();
+  auto marks = ReadMarks(root_.string());
   ASSERT_EQ(marks.size(), 5u) << log;
   // What the card plays a second after a click reflects it (the card's queue is shorter).
   auto after = [&](const char* mark, double seconds) {
