@@ -9,6 +9,7 @@
 #include "cdinfo/cddb_entry.h"
 #include "cdinfo/text_util.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/files/output_file.h"
 #include "platform/sync/window_thread.h"
 #include "settings/settings.h"
 
@@ -23,6 +24,13 @@ constexpr size_t kMaxText = kTitleBytes - 1;
 constexpr const char* kStarHeading = "****Lyrics for Track";
 
 CdInfoHost defaultHost;
+
+// The CDDB answer of the lookup under way, in a file of its own beside temp.txt.
+struct LookupAnswer {
+  std::mutex lock;
+  OutputFile file;
+};
+LookupAnswer lookupAnswer;
 
 const char kFileNote[] =
     "Note: To enter your own titles and/or lyrics, simply replace or enter the\n"
@@ -75,8 +83,9 @@ std::string Printf(const char* format, int number, std::string_view text) {
   return head + std::string(text);
 }
 
-// Reads the whole file for a rewrite; a file beyond the maximum is refused, not cut.
-bool ReadWholeFile(const std::string& path, std::string* text) {
+// Reads the whole file for a rewrite; a file beyond the maximum is refused, not cut. Its line
+// ends, of whatever kind a hand edit left, come back as "\n" unless the bytes are asked for.
+bool ReadWholeFile(const std::string& path, std::string* text, bool bytes = false) {
   if (!cdinfo::ReadFileText(path, kInfoFileMaxBytes + 1, text)) return false;
   if (text->size() > kInfoFileMaxBytes) {
     Trace("ReadWholeFile: %s is larger than %zu bytes; left unchanged\n", path.c_str(),
@@ -84,12 +93,13 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
     text->clear();
     return false;
   }
+  if (!bytes) *text = cdinfo::UnixLineEnds(*text);
   return true;
 }
 
-// Writes text without carriage returns, ending in a line end.
+// Writes text with "\n" line ends only (a lone "\r" ends a line too), ending in a line end.
 bool WriteInfoText(const std::string& path, std::string text) {
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  text = cdinfo::UnixLineEnds(text);
   if (text.empty() || text.back() != '\n') text += '\n';
   return cdinfo::WriteFileText(path, text);
 }
@@ -148,7 +158,9 @@ std::string OldFileOfDisc(const std::string& discId) {
   for (fs::directory_iterator it(Folder().empty() ? "." : Folder(), error), end;
        !error && it != end; it.increment(error)) {
     if (!it->is_regular_file(error)) continue;
-    if (it->path().filename().string().find(discId) != std::string::npos)
+    // A name starting with "." is a file being written (platform/files/output_file.h).
+    const std::string name = it->path().filename().string();
+    if (name[0] != '.' && name.find(discId) != std::string::npos)
       matches.push_back(it->path().string());
   }
   std::sort(matches.begin(), matches.end());
@@ -274,6 +286,16 @@ std::string LyricsEditFilePath() {
 
 std::string TempFilePath() {
   return Folder() + kTempFileName;
+}
+
+bool SaveLookupAnswer(const std::string& folder, std::string_view answer) {
+  std::lock_guard<std::mutex> guard(lookupAnswer.lock);
+  std::string path = folder;
+  if (!path.empty() && path.back() != '/') path += '/';
+  OutputFile& file = lookupAnswer.file;
+  if (file.Create(path + kTempFileName) && file.Write(answer.data(), answer.size())) return true;
+  file.Abandon();
+  return false;
 }
 
 std::vector<std::string> FindInfoFiles(std::string_view discId) {
@@ -431,7 +453,7 @@ void CarryLyrics(std::string_view oldText, std::string* newText, const CdTitles&
 
 int RemoveCarriageReturns(const std::string& path) {
   std::string text;
-  if (!ReadWholeFile(path, &text)) return -1;
+  if (!ReadWholeFile(path, &text, true)) return -1;
   if (text.find('\r') == std::string::npos && !text.empty() && text.back() == '\n') return 1;
   return WriteInfoText(path, std::move(text)) ? 1 : -1;
 }
@@ -484,7 +506,7 @@ void LoadCdInfoFile(void* window) {
 
   std::string text;
   const bool read = !path.empty() && cdinfo::ReadFileText(path, kInfoFileReadBytes, &text);
-  if (read) ParseCdInfoText(text, lastTrack, &titles);
+  if (read) ParseCdInfoText(cdinfo::UnixLineEnds(text), lastTrack, &titles);
   InstallTitles(std::move(titles));
   host.ShowTitles(window);
   if (read) ShowTrackLyrics(window, std::clamp(host.CurrentTrack(), 0, lastTrack));
@@ -504,12 +526,20 @@ int FetchAnyLyricsFromOldFile(const std::string& newPath, const std::string& old
 
 int ConvertCddbToDatabase(void* window) {
   CdInfoHost& host = Host();
-  const std::string tempPath = TempFilePath();
-  RemoveCarriageReturns(tempPath);
   std::string answer;
-  if (!ReadWholeFile(tempPath, &answer)) {
-    Trace("error - temp.txt didnt open in ConvertCddbToDatabase\n");
-    return -1;
+  {
+    // This lookup's own answer (another lookup in the folder has its own), kept as temp.txt
+    // once read; without one, temp.txt itself.
+    std::lock_guard<std::mutex> guard(lookupAnswer.lock);
+    const std::string tempPath =
+        lookupAnswer.file.IsOpen() ? lookupAnswer.file.TemporaryPath() : TempFilePath();
+    RemoveCarriageReturns(tempPath);
+    const bool read = ReadWholeFile(tempPath, &answer);
+    if (lookupAnswer.file.IsOpen()) lookupAnswer.file.Commit();
+    if (!read) {
+      Trace("error - temp.txt didnt open in ConvertCddbToDatabase\n");
+      return -1;
+    }
   }
   const std::string discId = CurrentDiscId();
   if (discId.empty()) {
@@ -523,8 +553,14 @@ int ConvertCddbToDatabase(void* window) {
   const std::string oldPath = OldFileOfDisc(discId);
   const std::string newPath = InfoFilePath(titles.albumTitle, discId);
   // Read the old lyrics before anything is written: the new file may have the old one's name.
+  // A file that cannot be read is never replaced: its lyrics would be lost.
   std::string oldText;
-  const bool haveOld = !oldPath.empty() && ReadWholeFile(oldPath, &oldText);
+  const bool haveOld = !oldPath.empty();
+  if (haveOld && !ReadWholeFile(oldPath, &oldText)) {
+    Trace("ConvertCddbToDatabase: %s cannot be read; it is left as it is\n", oldPath.c_str());
+    host.ShowTitles(window);
+    return -1;
+  }
 
   std::string newText = BuildCdInfoText(titles, lastTrack);
   if (haveOld) CarryLyrics(oldText, &newText, titles, lastTrack);
@@ -546,8 +582,8 @@ int ConvertCddbToDatabase(void* window) {
 
 void ShowTrackLyrics(void* window, int track) {
   CdInfoHost& host = Host();
+  // Showing only reads: the file keeps its line ends until a change is written.
   const std::string path = CurrentInfoFile();
-  if (!path.empty()) RemoveCarriageReturns(path);
   if (!host.HasAudioDisc()) {
     host.ShowLyrics(window, "  ");
     return;

@@ -130,6 +130,7 @@ void SetFirstRunDefaults() {
   settings.panelDisplay = 0;
   settings.useSplashScreen = 1;
   settings.browser = "none";
+  settings.internetDeadline = 120;
   SetDefaultServerList();
   settings.cddbHost = kPlaceholderHelloHost;
   settings.cddbUser = "username";
@@ -191,6 +192,7 @@ int LoadSettings() {
   settings.panelDisplay = ReadInt(k, "Panel Display", 0, 0, 1);
   settings.useSplashScreen = ReadInt(k, "Use Splash Screen", 1, 0, 1);
   settings.browser = ReadString(k, "Browser", "none", 260);
+  settings.internetDeadline = ReadInt(k, "Internet Deadline", 120, 1, 3600);
   key.reset();
 
   bool serversCreated = false;
@@ -247,6 +249,7 @@ void SaveSettings() {
   key->Write("Panel Display", IntText(settings.panelDisplay));
   key->Write("Use Splash Screen", IntText(settings.useSplashScreen));
   key->Write("Browser", settings.browser);
+  key->Write("Internet Deadline", IntText(Clamp(settings.internetDeadline, 1, 3600)));
   key->Flush();
   key.reset();
 

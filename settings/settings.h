@@ -34,6 +34,7 @@ struct Settings {
   int panelDisplay = 0;               // "Panel Display" 0 microphone, 1 lyrics
   int useSplashScreen = 1;            // "Use Splash Screen" 0..1
   std::string browser = "none";       // "Browser": path of the web browser, or "none"
+  int internetDeadline = 120;         // "Internet Deadline": seconds one exchange lasts at most
 
   CddbServerEntry servers[kMaxCddbServers];
   int serverCount = 0;

@@ -74,6 +74,13 @@ void TestHttpServer::Serve(int connection) {
     sent += static_cast<size_t>(n);
     bytesSent_ += static_cast<size_t>(n);
   }
+  if (reply.end == ServerReply::End::kDrip) {
+    const char line[] = "X-Wait: more\r\n";
+    while (!stop_ && ::send(connection, line, sizeof line - 1, MSG_NOSIGNAL) > 0) {
+      pollfd p{connection, POLLIN, 0};
+      if (::poll(&p, 1, 20) > 0 && ::recv(connection, buffer, sizeof buffer, 0) <= 0) break;
+    }
+  }
   if (reply.end == ServerReply::End::kSilent) {
     // Hold the connection until the client gives up (or the test ends).
     while (!stop_) {
