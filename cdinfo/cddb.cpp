@@ -1,38 +1,19 @@
 #include "cdinfo/cddb.h"
 
-#include <pthread.h>
-
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <filesystem>
-#include <mutex>
 
 #include "cdinfo/disc_id.h"
 #include "cdinfo/http_client.h"
 #include "cdinfo/info_file.h"
+#include "cdinfo/lookup_worker.h"
 #include "cdinfo/text_util.h"
+#include "cdinfo/title_lookup.h"
 #include "diagnostics/diagnostics.h"
 
 CddbState cddbState;
 
 namespace {
-
-// Whether a lookup or server-list thread runs. Claiming the HTTP client and marking the
-// worker as running happen under one lock, as do releasing and clearing, so a waiter never
-// sees a worker as finished while the next one is starting.
-struct Workers {
-  std::mutex lock;
-  std::condition_variable changed;
-  bool running = false;
-};
-
-// Never destroyed: a detached worker may still be leaving it when the program exits.
-Workers& WorkerState() {
-  static Workers& workers = *new Workers;
-  return workers;
-}
 
 // Words of an answer line are separated by blanks and by any other control character, so a
 // word taken from an answer can never carry a line end into a request.
@@ -71,13 +52,21 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
+// Where the body of an answer starts (after the blank line ending the headers); npos when the
+// headers never end.
+size_t BodyStart(std::string_view answer) {
+  const size_t crlf = answer.find("\r\n\r\n");
+  const size_t lf = answer.find("\n\n");
+  if (crlf != std::string_view::npos && (lf == std::string_view::npos || crlf < lf))
+    return crlf + 4;
+  return lf == std::string_view::npos ? std::string_view::npos : lf + 2;
+}
+
 // Position of the first header whose name begins with "Content", looked for among the
 // headers only; npos when there is none.
 size_t FindContentHeader(std::string_view answer) {
-  size_t headersEnd = answer.find("\r\n\r\n");
-  if (headersEnd == std::string_view::npos) headersEnd = answer.find("\n\n");
-  if (headersEnd == std::string_view::npos) headersEnd = answer.size();
-  for (size_t line = answer.find('\n'); line != std::string_view::npos && line < headersEnd;
+  const size_t headersEnd = std::min(BodyStart(answer), answer.size());
+  for (size_t line = answer.find('\n'); line != std::string_view::npos && line + 1 < headersEnd;
        line = answer.find('\n', line + 1)) {
     if (StartsWithNoCase(answer.substr(line + 1), "Content")) return line + 1;
   }
@@ -107,13 +96,13 @@ CddbMatch MatchFromLine(std::string_view line) {
   return match;
 }
 
-std::string StatusLineText(int track) {
-  std::string title;
-  {
-    std::lock_guard<std::mutex> guard(cdInfo.lock);
-    title = cdTitles.tracks[track].title;
-  }
-  return std::to_string(track + 1) + ": " + cdinfo::TruncateAtWord(title, 49);
+// The server's status line, fit to be quoted to the user: printable, one line, short.
+std::string QuotedStatusLine(std::string_view line) {
+  std::string quoted;
+  for (char c : line.substr(0, 100))
+    quoted +=
+        static_cast<unsigned char>(c) < ' ' || static_cast<unsigned char>(c) >= 0x7F ? '?' : c;
+  return quoted;
 }
 
 // An answer longer than the answer buffer was cut: it is not a whole answer and is not used.
@@ -124,57 +113,6 @@ bool AnswerCutOff(const char* command) {
   return true;
 }
 
-enum class Work { kLookup, kSites };
-
-struct WorkOrder {
-  Work work;
-  void* window;
-};
-
-void RunWork(const WorkOrder& order) {
-  if (order.work == Work::kLookup)
-    CddbLookup(order.window);
-  else
-    UpdateCddbSites();
-  Workers& workers = WorkerState();
-  std::lock_guard<std::mutex> guard(workers.lock);
-  ReleaseHttpClient();
-  workers.running = false;
-  workers.changed.notify_all();
-}
-
-void* WorkerThread(void* argument) {
-  WorkOrder* order = static_cast<WorkOrder*>(argument);
-  RunWork(*order);
-  delete order;
-  return nullptr;
-}
-
-void StartWorker(Work work, void* window, const char* failureTrace) {
-  Workers& workers = WorkerState();
-  {
-    std::lock_guard<std::mutex> guard(workers.lock);
-    if (!ClaimHttpClient()) {
-      Trace("%s: the Internet connection is busy; ignored\n",
-            work == Work::kLookup ? "HandleCDBB" : "GetCDDBsites");
-      return;
-    }
-    workers.running = true;
-  }
-  WorkOrder* order = new WorkOrder{work, window};
-  pthread_attr_t attributes;
-  pthread_attr_init(&attributes);
-  pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-  pthread_t thread;
-  const int created = pthread_create(&thread, &attributes, WorkerThread, order);
-  pthread_attr_destroy(&attributes);
-  if (created != 0) {
-    Trace("%s", failureTrace);
-    RunWork(*order);
-    delete order;
-  }
-}
-
 }  // namespace
 
 // ---- Answers -------------------------------------------------------------------------------
@@ -183,6 +121,9 @@ int ParseCddbQueryAnswer(std::string_view answer, std::vector<CddbMatch>* matche
   matches->clear();
   const size_t content = FindContentHeader(answer);
   if (content == std::string_view::npos) return kCddbNoContent;
+  if (const size_t body = BodyStart(answer);
+      body != std::string_view::npos && answer.substr(body, 4) == "500 ")
+    return kCddbRefused;
 
   size_t next;
   if (size_t exact = answer.find("\n200 ", content); exact != std::string_view::npos) {
@@ -253,8 +194,19 @@ int ParseCddbSitesAnswer(std::string_view answer, CddbServerEntry* entries, int 
 
 std::string CddbHelloPart(const char* version) {
   return "&hello=" + HelloField(settings.cddbUser, "username") + "+" +
-         HelloField(settings.cddbHost, kPlaceholderHelloHost) + "+" + kCddbClientName + "+" +
-         version + "&proto=4";
+         HelloField(settings.cddbHost, kPlaceholderHelloHost) + "+" +
+         HelloField(settings.cddbClientName, kDefaultCddbClientName) + "+" + version + "&proto=4";
+}
+
+std::string CddbRefusedText(std::string_view statusLine) {
+  return "The CDDB server refused this program before the lookup began. It answered:\n\"" +
+         QuotedStatusLine(statusLine) +
+         "\"\n\nThe server accepts only programs whose client name it has registered (the "
+         "program says hello as \"" +
+         HelloField(settings.cddbClientName, kDefaultCddbClientName) +
+         "\"). If you have registered a client name, enter it as \"CDDB Client Name\" in the "
+         "settings. Otherwise set \"Title Service\" to auto or musicbrainz: the titles then "
+         "come from MusicBrainz, which needs no registration.";
 }
 
 std::string BuildCddbQueryRequest(const char* discId, int trackCount, const uint32_t* positions,
@@ -303,26 +255,24 @@ int CddbQueryAndRead(int trackCount, const uint32_t* positions, const uint32_t* 
     Trace("no Content in cddb\n");
     return -1;
   }
+  if (status == kCddbRefused) {
+    const std::string_view answer = httpState.httpResponse;
+    const size_t body = BodyStart(answer);
+    std::string_view line = answer.substr(body);
+    line = cdinfo::WithoutCr(line.substr(0, line.find('\n')));
+    Trace("cddb hello refused: %s\n", QuotedStatusLine(line).c_str());
+    ShowMessageBox(window, kCddbRefusedCaption, CddbRefusedText(line), kMbOk | kMbIconExclamation);
+    return -1;
+  }
   if (status < 0) {
     Trace("cddb query not found or error\n");
     return -1;
   }
-  CddbMatch chosen;
-  if (matches.size() == 1) {
-    chosen = matches.front();
-  } else {
-    matches.push_back(CddbMatch{kNoneOfTheAbove, "", kNoneOfTheAbove});
-    std::vector<std::string> entries;
-    for (const CddbMatch& match : matches) entries.push_back(match.title);
-    const std::string picked = host.SelectCd(window, entries);
-    for (const CddbMatch& match : matches) {
-      if (match.title == picked) {
-        chosen = match;
-        break;
-      }
-    }
-  }
-  if (chosen.category.empty() || chosen.category == kNoneOfTheAbove) return -1;
+  std::vector<std::string> titles;
+  for (const CddbMatch& match : matches) titles.push_back(match.title);
+  const int picked = ChooseCd(window, titles);
+  if (picked < 0) return -1;
+  const CddbMatch& chosen = matches[static_cast<size_t>(picked)];
 
   if (OpenSendReceiveClose(server, BuildCddbReadRequest(chosen.category, chosen.discId)) != 0) {
     Trace("read command failed in cddb\n");
@@ -346,48 +296,7 @@ int CddbQueryAndRead(int trackCount, const uint32_t* positions, const uint32_t* 
 }
 
 int CddbLookup(void* window) {
-  CdInfoHost& host = Host();
-  if (!host.HasAudioDisc()) {
-    ShowMessageBox(window, "Ooops", "No Audio CD in Drive", kMbOk | kMbSystemModal);
-    return -1;
-  }
-  if (settings.firstCddb && UpdateCddbSites() == 0) settings.firstCddb = 0;
-  cddbState.lookupBusy.store(1, std::memory_order_release);
-
-  const int lastTrack = std::clamp(host.LastTrack(), 0, kMaxTitleTracks - 1);
-  int result = 0;
-  const std::string current = CurrentInfoFile();
-  if (std::filesystem::path(current).filename().string().find(kUnknownCdName) !=
-      std::string::npos) {
-    const DiscLayout layout = CurrentDiscLayout();
-    char discId[kDiscIdChars + 1] = "";
-    if (CddbQueryAndRead(layout.trackCount, layout.position, layout.length, discId,
-                         settings.databasePath, window) != 0) {
-      Trace("not found in cddb\n");
-      cddbState.lookupBusy.store(0, std::memory_order_release);
-      host.ShowStatusLine(window, StatusLineText(std::clamp(host.CurrentTrack(), 0, lastTrack)));
-      host.ShowTitleLine(window);
-      host.StopBlink(window);
-      return -1;
-    }
-    host.StopBlink(window);
-    host.MarkKnownCd(window);
-    result = ConvertCddbToDatabase(window);
-  }
-
-  const int track = std::clamp(host.CurrentTrack(), 0, lastTrack);
-  host.ShowStatusLine(window, StatusLineText(track));
-  std::string artist;
-  bool artistsPresent;
-  {
-    std::lock_guard<std::mutex> guard(cdInfo.lock);
-    artistsPresent = !cdTitles.tracks[0].artist.empty();
-    artist = cdTitles.tracks[track].artist;
-  }
-  if (artistsPresent) host.ShowArtistLine(window, cdinfo::TruncateAtWord(artist, 27));
-  cddbState.lookupBusy.store(0, std::memory_order_release);
-  ShowTrackLyrics(window, track);
-  return result;
+  return LookUpTitles(window, TitleService::kCddb, std::string()) < 0 ? -1 : 0;
 }
 
 int UpdateCddbSites() {
@@ -411,16 +320,15 @@ int UpdateCddbSites() {
 }
 
 void HandleCDBB(void* window) {
-  StartWorker(Work::kLookup, window, "HandleCDBB in cdcopy: CreateThread failed\n");
+  StartLookupWorker("HandleCDBB", "HandleCDBB in cdcopy: CreateThread failed\n",
+                    [window] { CddbLookup(window); });
 }
 
-void GetCDDBsites(void* window) {
-  StartWorker(Work::kSites, window, "GetCDDBsites in cdcopy: CreateThread failed\n");
+void GetCDDBsites(void*) {
+  StartLookupWorker("GetCDDBsites", "GetCDDBsites in cdcopy: CreateThread failed\n",
+                    [] { UpdateCddbSites(); });
 }
 
 bool WaitForCddbWorkers(uint32_t timeoutMs) {
-  Workers& workers = WorkerState();
-  std::unique_lock<std::mutex> guard(workers.lock);
-  return workers.changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                                  [&] { return !workers.running; });
+  return WaitForLookupWorkers(timeoutMs);
 }

@@ -12,12 +12,12 @@
 
 #include "settings/settings.h"
 
-inline constexpr const char* kCddbClientName = "SornKaraoke";
+inline constexpr const char* kCddbClientName = kDefaultCddbClientName;
 inline constexpr const char* kCddbClientVersion = "1.0";
 inline constexpr const char* kCddbSitesClientVersion = "0.02";
 inline constexpr const char* kDefaultCddbMasterSite = "gnudb.gnudb.org";
 inline constexpr const char* kCddbConnectingText = "Connecting to CDDB - please wait";
-inline constexpr const char* kNoneOfTheAbove = "None of the above";
+inline constexpr const char* kCddbRefusedCaption = "CDDB Server";
 inline constexpr int kMaxCddbMatches = 8;
 inline constexpr size_t kCddbCategoryBytes = 50;
 inline constexpr size_t kCddbMatchIdBytes = 20;
@@ -32,9 +32,10 @@ struct CddbMatch {
 // Results of ParseCddbQueryAnswer besides the status codes 200, 210 and 211.
 inline constexpr int kCddbNoContent = -2;  // no "Content..." header: not a proper answer
 inline constexpr int kCddbNotFound = -1;   // 202, an error status, or no usable match
+inline constexpr int kCddbRefused = -3;    // "500" before any command: the hello was refused
 
 // A query answer: 200 with its one match, 210/211 with up to kMaxCddbMatches matches, or one
-// of the failures above.
+// of the failures above (kCddbRefused when the body starts with "500 ").
 int ParseCddbQueryAnswer(std::string_view answer, std::vector<CddbMatch>* matches);
 
 // A read answer: 0 when it holds a "210" entry that ends with its "." line, -1 without "210",
@@ -45,8 +46,11 @@ int CheckCddbReadAnswer(std::string_view answer, bool bufferFull);
 // lines read), or -1 without "210".
 int ParseCddbSitesAnswer(std::string_view answer, CddbServerEntry* entries, int maxEntries);
 
-// "&hello=<user>+<host>+SornKaraoke+<version>&proto=4"
+// "&hello=<user>+<host>+<client name>+<version>&proto=4"; the client name is the setting
+// "CDDB Client Name".
 std::string CddbHelloPart(const char* version);
+// The message shown when the server refuses the hello: what its answer means and what to do.
+std::string CddbRefusedText(std::string_view statusLine);
 std::string BuildCddbQueryRequest(const char* discId, int trackCount, const uint32_t* positions,
                                   uint32_t leadOutMsf);
 std::string BuildCddbReadRequest(const std::string& category, const std::string& discId);
@@ -64,7 +68,7 @@ extern CddbState cddbState;
 // Starts the lookup on a worker thread (on the calling thread when none can be started).
 // Ignored while another lookup, server-list update or lyrics fetch owns the HTTP client.
 void HandleCDBB(void* window);
-// The lookup itself; 0 or -1.
+// The lookup itself, on CDDB alone; 0 or -1.
 int CddbLookup(void* window);
 // Looks the layout up on the chosen server and saves the entry as temp.txt in folder; 0 or -1.
 int CddbQueryAndRead(int trackCount, const uint32_t* positions, const uint32_t* lengths,

@@ -36,13 +36,15 @@ constexpr uint32_t FramesToMsf(int frames) {
 
 }  // namespace cdinfo
 
-// What the player hands over when it has scanned a disc: per audio track its absolute start
-// (including the 2-second lead-in) and its length, both packed MSF. Lengths are real track
-// lengths (the player has already corrected drivers that report lengths to the disc's end).
+// What the player hands over when it has scanned a disc: per track its absolute start
+// (including the 2-second lead-in) and its length, both packed MSF, and whether it is a data
+// track. Lengths are real track lengths (the player has already corrected drivers that report
+// lengths to the disc's end).
 struct DiscLayout {
   int trackCount = 0;  // 0..kMaxTitleTracks
   uint32_t position[kMaxTitleTracks] = {};
   uint32_t length[kMaxTitleTracks] = {};
+  bool dataTrack[kMaxTitleTracks] = {};
 };
 
 inline constexpr int kDiscIdChars = 8;  // "%08x"

@@ -185,8 +185,16 @@ bool CdInfoHost::HasAudioDisc() {
   return cdInfo.layout.trackCount > 0;
 }
 
-std::string CdInfoHost::SelectCd(void*, const std::vector<std::string>& entries) {
-  return entries.empty() ? std::string() : entries.front();
+int CdInfoHost::SelectCd(void*, const std::vector<std::string>& entries) {
+  return entries.empty() ? -1 : 0;
+}
+
+int ChooseCd(void* window, const std::vector<std::string>& matches) {
+  if (matches.size() <= 1) return matches.empty() ? -1 : 0;
+  std::vector<std::string> entries = matches;
+  entries.push_back(kNoneOfTheAbove);
+  const int picked = Host().SelectCd(window, entries);
+  return picked >= 0 && static_cast<size_t>(picked) < matches.size() ? picked : -1;
 }
 
 void SetCdInfoHost(CdInfoHost* host) {
@@ -233,8 +241,8 @@ class WindowThreadHost final : public CdInfoHost {
   void MarkKnownCd(void* window) override {
     Post([window] { InstalledHost().MarkKnownCd(window); });
   }
-  std::string SelectCd(void* window, const std::vector<std::string>& entries) override {
-    std::string picked;  // nothing picked when the dialog cannot be shown
+  int SelectCd(void* window, const std::vector<std::string>& entries) override {
+    int picked = -1;  // nothing picked when the dialog cannot be shown
     CallOnWindowThread([&] { picked = InstalledHost().SelectCd(window, entries); });
     return picked;
   }
@@ -525,7 +533,6 @@ int FetchAnyLyricsFromOldFile(const std::string& newPath, const std::string& old
 }
 
 int ConvertCddbToDatabase(void* window) {
-  CdInfoHost& host = Host();
   std::string answer;
   {
     // This lookup's own answer (another lookup in the folder has its own), kept as temp.txt
@@ -541,14 +548,27 @@ int ConvertCddbToDatabase(void* window) {
       return -1;
     }
   }
+  return StoreLookedUpTitles(window, [&answer](int lastTrack, CdTitles* titles) {
+    ParseCddbEntry(answer, lastTrack, titles);
+  });
+}
+
+int StoreLookedUpTitles(void* window, const std::function<void(int lastTrack, CdTitles*)>& apply) {
+  CdInfoHost& host = Host();
   const std::string discId = CurrentDiscId();
   if (discId.empty()) {
-    Trace("ConvertCddbToDatabase: no disc id\n");
+    Trace("StoreLookedUpTitles: no disc id\n");
     return -1;
   }
   const int lastTrack = LastTrackNow();
   CdTitles titles = TitlesSnapshot();
-  ParseCddbEntry(answer, lastTrack, &titles);
+  apply(lastTrack, &titles);
+  titles.albumTitle = cdinfo::WithoutControlCharacters(titles.albumTitle);
+  titles.albumArtist = cdinfo::WithoutControlCharacters(titles.albumArtist);
+  for (TrackTitle& track : titles.tracks) {
+    track.title = cdinfo::WithoutControlCharacters(track.title);
+    track.artist = cdinfo::WithoutControlCharacters(track.artist);
+  }
 
   const std::string oldPath = OldFileOfDisc(discId);
   const std::string newPath = InfoFilePath(titles.albumTitle, discId);
@@ -557,7 +577,7 @@ int ConvertCddbToDatabase(void* window) {
   std::string oldText;
   const bool haveOld = !oldPath.empty();
   if (haveOld && !ReadWholeFile(oldPath, &oldText)) {
-    Trace("ConvertCddbToDatabase: %s cannot be read; it is left as it is\n", oldPath.c_str());
+    Trace("StoreLookedUpTitles: %s cannot be read; it is left as it is\n", oldPath.c_str());
     host.ShowTitles(window);
     return -1;
   }
@@ -566,7 +586,7 @@ int ConvertCddbToDatabase(void* window) {
   if (haveOld) CarryLyrics(oldText, &newText, titles, lastTrack);
   InstallTitles(std::move(titles));
   if (!WriteInfoText(newPath, std::move(newText))) {
-    Trace("ConvertCddbToDatabase: cannot write %s\n", newPath.c_str());
+    Trace("StoreLookedUpTitles: cannot write %s\n", newPath.c_str());
     host.ShowTitles(window);
     return -1;
   }

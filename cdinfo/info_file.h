@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -50,10 +51,17 @@ class CdInfoHost {
   virtual void MarkKnownCd(void* /*window*/) {}
   // The "Select CD" dialog ("There were more than one CDs found; please select the correct
   // CD from the list below."): a list of the given texts, the first preselected, modal on the
-  // calling thread. Returns the list's text when the dialog closes (OK, Cancel or a double
-  // click). The default picks the preselected first entry.
-  virtual std::string SelectCd(void* window, const std::vector<std::string>& entries);
+  // calling thread. Returns the position of the entry selected when the dialog closes (OK,
+  // Cancel or a double click), -1 for none. The default picks the preselected first entry.
+  virtual int SelectCd(void* window, const std::vector<std::string>& entries);
 };
+
+inline constexpr const char* kNoneOfTheAbove = "None of the above";
+
+// The choice among the matches of a lookup (CDDB entries, MusicBrainz releases): one match is
+// taken as it is; several go to the "Select CD" dialog with "None of the above" after them.
+// The position of the match chosen, or -1 for "None of the above" (or no match).
+int ChooseCd(void* window, const std::vector<std::string>& matches);
 
 struct CdInfoState {
   // Guards the fields below and cdTitles while they are replaced: the lookup thread rewrites
@@ -93,6 +101,12 @@ int WriteCdInfoFile(const std::string& path);
 // file, keeping the lyrics of the disc's previous file; 0 or -1 (a previous file that cannot be
 // read is left as it is, and nothing is written).
 int ConvertCddbToDatabase(void* window);
+// What every lookup ends with: apply changes the current titles (for tracks 0..lastTrack);
+// control characters (tab aside) are removed from every title; the titles are installed and
+// written as the disc's new file under its new title, with the lyrics of the disc's previous
+// file carried over and that file removed when the name changed. 0, or -1 when the file
+// cannot be written (the previous one is then left as it was).
+int StoreLookedUpTitles(void* window, const std::function<void(int lastTrack, CdTitles*)>& apply);
 // Carries the lyrics sections of oldPath into newPath (under the new titles); 1 or -1.
 int FetchAnyLyricsFromOldFile(const std::string& newPath, const std::string& oldPath);
 void ShowTrackLyrics(void* window, int track);

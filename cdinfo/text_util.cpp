@@ -79,6 +79,23 @@ std::string CutUtf8(std::string_view text, size_t maxBytes) {
   return std::string(text.substr(0, cut));
 }
 
+std::string WithoutControlCharacters(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\t') || c == 0x7F) continue;
+    // U+0080..U+009F are C2 80..C2 9F.
+    if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+        static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      ++i;
+      continue;
+    }
+    out += static_cast<char>(c);
+  }
+  return out;
+}
+
 std::string FileNamePart(std::string_view title, size_t maxBytes) {
   std::string name;
   name.reserve(title.size());

@@ -19,6 +19,10 @@ std::string AsUtf8(std::string_view text);
 // At most maxBytes bytes, never ending inside a UTF-8 sequence.
 std::string CutUtf8(std::string_view text, size_t maxBytes);
 
+// UTF-8 text without control characters (C0, DEL and C1), a tab aside: what is left can be
+// stored as a title and shown on one line.
+std::string WithoutControlCharacters(std::string_view text);
+
 // The part of a file name made from a title: the characters " ? * : \ / < > | and NUL removed,
 // cut to maxBytes. What is left never names a parent or a sub-folder.
 std::string FileNamePart(std::string_view title, size_t maxBytes);

@@ -82,11 +82,54 @@ void ReadComputerAndUserName() {
     settings.userName = user;
 }
 
+struct TitleServiceRow {
+  TitleService service;
+  const char* name;
+};
+constexpr TitleServiceRow kTitleServices[] = {
+    {TitleService::kAuto, "auto"},
+    {TitleService::kMusicBrainz, "musicbrainz"},
+    {TitleService::kCddb, "cddb"},
+};
+
+TitleService ReadTitleService(const RegistryKey& key) {
+  std::string value;
+  TitleService service = TitleService::kAuto;
+  if (key.Read("Title Service", &value) && !ParseTitleService(value, &service))
+    Trace("LoadSettings: unknown Title Service '%s'; using auto\n", value.c_str());
+  return service;
+}
+
+// A client name goes into the hello between "+" separators: it must be one non-empty word.
+std::string ReadClientName(const RegistryKey& key) {
+  std::string name = ReadString(key, "CDDB Client Name", kDefaultCddbClientName, 100);
+  const bool word = !name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) <= ' ' || c == '+' || c == '&' || c == 0x7F;
+  });
+  return word ? name : kDefaultCddbClientName;
+}
+
 const char* StatusText(RegistryStatus status) {
   return status == RegistryStatus::kUnreadable ? "cannot be read" : "is damaged";
 }
 
 }  // namespace
+
+const char* TitleServiceName(TitleService service) {
+  for (const TitleServiceRow& row : kTitleServices)
+    if (row.service == service) return row.name;
+  return kTitleServices[0].name;
+}
+
+bool ParseTitleService(const std::string& text, TitleService* service) {
+  for (const TitleServiceRow& row : kTitleServices) {
+    if (text == row.name) {
+      *service = row.service;
+      return true;
+    }
+  }
+  return false;
+}
 
 std::string DefaultDatabasePath() {
   std::string base;
@@ -143,6 +186,9 @@ void SetFirstRunDefaults() {
   settings.firstCd = 1;
   settings.useFullScreen = 0;
   settings.lyricsHost = kDefaultLyricsHost;
+  settings.titleService = TitleService::kAuto;
+  settings.musicBrainzUrl = kDefaultMusicBrainzUrl;
+  settings.cddbClientName = kDefaultCddbClientName;
 
   settings.databasePath = DefaultDatabasePath();
   std::error_code error;
@@ -192,6 +238,10 @@ int LoadSettings() {
   settings.panelDisplay = ReadInt(k, "Panel Display", 0, 0, 1);
   settings.useSplashScreen = ReadInt(k, "Use Splash Screen", 1, 0, 1);
   settings.browser = ReadString(k, "Browser", "none", 260);
+  settings.titleService = ReadTitleService(k);
+  settings.musicBrainzUrl = ReadString(k, "MusicBrainz URL", kDefaultMusicBrainzUrl, 260);
+  if (settings.musicBrainzUrl.empty()) settings.musicBrainzUrl = kDefaultMusicBrainzUrl;
+  settings.cddbClientName = ReadClientName(k);
   settings.internetDeadline = ReadInt(k, "Internet Deadline", 120, 1, 3600);
   key.reset();
 
@@ -249,6 +299,9 @@ void SaveSettings() {
   key->Write("Panel Display", IntText(settings.panelDisplay));
   key->Write("Use Splash Screen", IntText(settings.useSplashScreen));
   key->Write("Browser", settings.browser);
+  key->Write("Title Service", TitleServiceName(settings.titleService));
+  key->Write("MusicBrainz URL", settings.musicBrainzUrl);
+  key->Write("CDDB Client Name", settings.cddbClientName);
   key->Write("Internet Deadline", IntText(Clamp(settings.internetDeadline, 1, 3600)));
   key->Flush();
   key.reset();

@@ -10,6 +10,19 @@ inline constexpr int kMaxCddbServers = 16;
 inline constexpr size_t kServerTextMax = 50;  // characters kept per server-list entry
 inline constexpr const char* kPlaceholderHelloHost = "localhost";
 inline constexpr const char* kDefaultLyricsHost = "lyrics.example.org";
+inline constexpr const char* kDefaultMusicBrainzUrl = "https://musicbrainz.org";
+// The name the CDDB client says hello with; a server that registers clients needs its own.
+inline constexpr const char* kDefaultCddbClientName = "SornKaraoke";
+
+// Where "Get CD Info from Internet" finds a disc's titles ("Title Service").
+enum class TitleService : int {
+  kAuto = 0,         // "auto": MusicBrainz, then CDDB when MusicBrainz has no match
+  kMusicBrainz = 1,  // "musicbrainz"
+  kCddb = 2,         // "cddb"
+};
+// The stored text of a service, and back; false for an unknown text.
+const char* TitleServiceName(TitleService service);
+bool ParseTitleService(const std::string& text, TitleService* service);
 
 struct CddbServerEntry {
   std::string address;   // host name
@@ -34,7 +47,10 @@ struct Settings {
   int panelDisplay = 0;               // "Panel Display" 0 microphone, 1 lyrics
   int useSplashScreen = 1;            // "Use Splash Screen" 0..1
   std::string browser = "none";       // "Browser": path of the web browser, or "none"
-  int internetDeadline = 120;         // "Internet Deadline": seconds one exchange lasts at most
+  TitleService titleService = TitleService::kAuto;      // "Title Service"
+  std::string musicBrainzUrl = kDefaultMusicBrainzUrl;  // "MusicBrainz URL"
+  std::string cddbClientName = kDefaultCddbClientName;  // "CDDB Client Name"
+  int internetDeadline = 120;  // "Internet Deadline": seconds one exchange lasts at most
 
   CddbServerEntry servers[kMaxCddbServers];
   int serverCount = 0;

@@ -9,9 +9,21 @@ void InitSkinResources() {
   Q_INIT_RESOURCE(skin);
 }
 
+namespace {
+int forcedScale = 1;
+}  // namespace
+
+void SetSkinScale(int scale) {
+  forcedScale = scale == 2 ? 2 : 1;
+}
+
+int SkinScale() {
+  return forcedScale;
+}
+
 QPixmap LoadSkinBitmap(const QString& name) {
   const QString base = QStringLiteral(":/skin/") + name;
-  const bool dense = qGuiApp && qGuiApp->devicePixelRatio() > 1.0;
+  const bool dense = forcedScale == 2 || (qGuiApp && qGuiApp->devicePixelRatio() > 1.0);
   if (dense && QFile::exists(base + QStringLiteral("@2x.png"))) {
     QPixmap pixmap(base + QStringLiteral("@2x.png"));
     pixmap.setDevicePixelRatio(2.0);

@@ -8,8 +8,13 @@
 // Makes the compiled-in skin available; call once before loading (repeat calls are harmless).
 void InitSkinResources();
 
-// ":/skin/<name>.png", or its "@2x" drawing on a high-density screen. A missing bitmap traces
-// "LoadSkinBitmap: no bitmap '<name>'\n" and gives a null pixmap.
+// Forces the 2x drawings (2) or leaves the choice to the screen's density (1). The scaled
+// full-screen window draws the panel from the 2x art.
+void SetSkinScale(int scale);
+int SkinScale();
+
+// ":/skin/<name>.png", or its "@2x" drawing on a high-density screen or a forced scale of 2. A
+// missing bitmap traces "LoadSkinBitmap: no bitmap '<name>'\n" and gives a null pixmap.
 QPixmap LoadSkinBitmap(const QString& name);
 QPixmap LoadSkinBitmap(int resourceId);
 

@@ -451,3 +451,28 @@ TEST_F(CddbLookupTest, WorkerThreadsRunOneAtATime) {
   EXPECT_EQ(settings.servers[0].address, "listed.example");
   EXPECT_EQ(settings.serverCount, 1);
 }
+
+TEST_F(CddbLookupTest, RefusedHelloSaysWhatItMeansAndWhatToDo) {
+  settings.cddbClientName = "MyRegisteredRipper";
+  Answer("cddb+query", {HttpAnswer("500 Unknown developer email\r\n")});
+  const std::string before = ReadAll(defaultFile_);
+  TraceCapture trace;
+  EXPECT_EQ(CddbLookup(nullptr), -1);
+  EXPECT_EQ(trace.Text(), "cddb hello refused: 500 Unknown developer email\nnot found in cddb\n");
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  const std::string box = boxes_.Boxes()[0];
+  EXPECT_EQ(box.rfind("CDDB Server|The CDDB server refused this program before the lookup "
+                      "began. It answered:\n\"500 Unknown developer email\"\n",
+                      0),
+            0u)
+      << box;
+  for (const char* advice : {"(the program says hello as \"MyRegisteredRipper\")",
+                             "\"CDDB Client Name\"", "\"Title Service\" to auto or musicbrainz"})
+    EXPECT_NE(box.find(advice), std::string::npos) << advice;
+  // The client name the user set is the one the server heard.
+  ASSERT_EQ(server_->Requests().size(), 1u);
+  EXPECT_NE(server_->Requests()[0].find("&hello=singer@example.org+example.org+MyRegisteredRipper+"
+                                        "1.0&proto=4 HTTP/1.0"),
+            std::string::npos);
+  EXPECT_EQ(ReadAll(defaultFile_), before);
+}

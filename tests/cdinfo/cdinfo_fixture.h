@@ -19,6 +19,7 @@
 #include "diagnostics/diagnostics.h"
 #include "platform/sync/window_thread.h"
 #include "settings/settings.h"
+#include "tests/support/box_recorder.h"
 
 namespace fs = std::filesystem;
 
@@ -39,11 +40,11 @@ class RecordingHost : public CdInfoHost {
   void StartBlink(void*, const std::string& text) override { Record("blink:" + text); }
   void StopBlink(void*) override { Record("blink off"); }
   void MarkKnownCd(void*) override { Record("known cd"); }
-  std::string SelectCd(void*, const std::vector<std::string>& entries) override {
+  int SelectCd(void*, const std::vector<std::string>& entries) override {
     NoteThread();
     std::lock_guard<std::mutex> guard(lock_);
     dialogs.push_back(entries);
-    return choice < entries.size() ? entries[choice] : std::string("nothing chosen");
+    return choice;
   }
 
   std::vector<std::string> Calls() {
@@ -58,7 +59,7 @@ class RecordingHost : public CdInfoHost {
   int lastTrack = 0;
   int currentTrack = 0;
   bool audioDisc = true;
-  size_t choice = 0;
+  int choice = 0;  // the position the dialog answers with
   std::atomic<int> offWindowThread{0};  // display calls made off a marked window thread
   std::vector<std::string> lyrics;
   std::vector<std::vector<std::string>> dialogs;
@@ -74,25 +75,6 @@ class RecordingHost : public CdInfoHost {
   }
   std::mutex lock_;
   std::vector<std::string> calls_;
-};
-
-class BoxRecorder : public MessageBoxPresenter {
- public:
-  int Show(void*, const std::string& caption, const std::string& text, unsigned flags) override {
-    std::lock_guard<std::mutex> guard(lock_);
-    boxes.push_back(caption + "|" + text);
-    lastFlags = flags;
-    return kIdOk;
-  }
-  std::vector<std::string> Boxes() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return boxes;
-  }
-  std::vector<std::string> boxes;
-  unsigned lastFlags = 0;
-
- private:
-  std::mutex lock_;
 };
 
 inline std::string ReadAll(const fs::path& path) {

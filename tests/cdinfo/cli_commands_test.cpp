@@ -101,6 +101,53 @@ TEST_F(CliCommandsTest, LookUpThenShowTheFile) {
                       "1: Three Seconds\n2: Two\n3: Two More\n");
 }
 
+TEST_F(CliCommandsTest, TitlesFromMusicBrainzByPosition) {
+  const std::string release =
+      R"({"title":"Short Pieces","artist-credit":[{"name":"Trio"}],"media":[{"tracks":[)"
+      R"({"title":"%1"},{"title":"%2"},{"title":"%3"}]}]})";
+  const auto numbered = [&release](const std::string& name) {
+    std::string r = release;
+    for (char n : {'1', '2', '3'}) r.replace(r.find(std::string("%") + n), 2, name + n);
+    return r;
+  };
+  const std::string body =
+      "{\"releases\":[" + numbered("first ") + "," + numbered("second ") + "]}";
+  TestHttpServer server([&body](const std::string& request) {
+    if (request.rfind("GET /ws/2/discid/", 0) == 0)
+      return ServerReply{"HTTP/1.0 200 OK\r\nContent-Type: application/json\r\n\r\n" + body};
+    return ServerReply{HttpAnswer("500 Unknown developer email\r\n")};
+  });
+  const std::string url = "http://" + server.HostPort();
+  ASSERT_EQ(Run(CommandTitles, {cue_, "--service", "musicbrainz", "--url", url, "--folder", folder_,
+                                "--choice", "2"}),
+            0)
+      << err_;
+  const std::string file = folder_ + "/Short Pieces " + kDiscId + ".txt";
+  EXPECT_EQ(out_, file + "\n");
+  EXPECT_EQ(err_,
+            "several CDs match; taking number 2:\n  1. Short Pieces - Trio\n"
+            "  2. Short Pieces - Trio\n  3. None of the above\n");
+  ASSERT_EQ(Run(CommandInfo, {cue_, "--folder", folder_}), 0) << err_;
+  EXPECT_NE(out_.find("1: second 1\n2: second 2\n3: second 3\n"), std::string::npos) << out_;
+
+  // The CDDB server refuses the hello: one clear line, exit 1.
+  fs::remove(file);
+  TraceCapture trace;
+  EXPECT_EQ(Run(CommandTitles,
+                {cue_, "--service", "cddb", "--server", server.HostPort(), "--folder", folder_}),
+            1);
+  EXPECT_EQ(err_.rfind("CDDB Server: The CDDB server refused this program before the lookup "
+                       "began. It answered: \"500 Unknown developer email\" The server",
+                       0),
+            0u)
+      << err_;
+  EXPECT_EQ(std::count(err_.begin(), err_.end(), '\n'), 1) << err_;
+
+  EXPECT_EQ(Run(CommandTitles, {cue_, "--service", "freedb"}), 2);
+  EXPECT_EQ(Run(CommandTitles, {cue_, "--url", "ftp://example.org"}), 2);
+  EXPECT_EQ(Run(CommandTitles, {cue_, "--choice", "27"}), 2);
+}
+
 TEST_F(CliCommandsTest, FailuresAndUsage) {
   TestHttpServer server([](const std::string&) {
     return ServerReply{HttpAnswer(std::string("202 No match for disc ID ") + kDiscId + ".\r\n")};

@@ -2,6 +2,8 @@
 #include "cdinfo/text_util.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include "tests/cdinfo/cdinfo_fixture.h"
 #include "tests/support/trace_capture.h"
@@ -337,4 +339,34 @@ TEST_F(CdInfoTest, FetchLyricsFromAnOlderFile) {
   TraceCapture trace;
   EXPECT_EQ(FetchAnyLyricsFromOldFile(newFile, (root_ / "gone.txt").string()), -1);
   EXPECT_EQ(trace.Text(), "error - old File didnt open in FetchAnyLyricsFromOldFile\n");
+}
+
+TEST_F(CdInfoTest, AFileThatCannotBeWrittenKeepsItsOldContents) {
+  InsertDisc(2);
+  LoadCdInfoFile(nullptr);
+  const std::string path = CurrentInfoFile();
+  const std::string before = ReadAll(path);
+  // The new text cannot be written whole (a file-size limit stands in for a full disk):
+  // nothing of the file changes, nothing is left.
+  struct sigaction ignore {
+  }, old{};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &old);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit limit = saved;
+  limit.rlim_cur = 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  const int replaced = ReplaceLyricsSection(nullptr, 0, "****Lyrics for Track 1, Song 1:\nnew");
+  setrlimit(RLIMIT_FSIZE, &saved);
+  sigaction(SIGXFSZ, &old, nullptr);
+  EXPECT_EQ(replaced, -1);
+  EXPECT_EQ(ReadAll(path), before);
+  // A file replaced by a lookup is written whole under its new name before the old one goes.
+  const fs::path blocked = root_ / (std::string("Album ") + CurrentDiscId() + ".txt");
+  fs::create_directories(blocked / "blocker");
+  EXPECT_EQ(StoreLookedUpTitles(nullptr, [](int, CdTitles* t) { t->albumTitle = "Album"; }), -1);
+  EXPECT_EQ(ReadAll(path), before);
+  EXPECT_EQ(CurrentInfoFile(), path);
+  for (const std::string& name : FolderFiles()) EXPECT_NE(name[0], '.') << name;
 }

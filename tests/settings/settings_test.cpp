@@ -73,6 +73,9 @@ TEST_F(SettingsTest, FirstRunSetsDefaultsCreatesTheFolderAndSavesAtOnce) {
   EXPECT_FLOAT_EQ(settings.audioMicrophoneLevel, 7.0f);
   EXPECT_EQ(settings.browser, "none");
   EXPECT_EQ(settings.lyricsHost, kDefaultLyricsHost);
+  EXPECT_EQ(settings.titleService, TitleService::kAuto);
+  EXPECT_EQ(settings.musicBrainzUrl, "https://musicbrainz.org");
+  EXPECT_EQ(settings.cddbClientName, "SornKaraoke");
   ASSERT_EQ(settings.serverCount, 2);
   EXPECT_EQ(settings.servers[0].location, "Carmel, IN USA");
   EXPECT_EQ(settings.servers[1].location, "Fremont, CA USA");
@@ -127,6 +130,9 @@ TEST_F(SettingsTest, RoundTripKeepsEveryValue) {
   settings.panelDisplay = 1;
   settings.useSplashScreen = 0;
   settings.browser = "/usr/bin/firefox";
+  settings.titleService = TitleService::kCddb;
+  settings.musicBrainzUrl = "https://mb.example.org/";
+  settings.cddbClientName = "RegisteredName";
   SaveSettings();
   const Settings saved = settings;
 
@@ -150,6 +156,12 @@ TEST_F(SettingsTest, RoundTripKeepsEveryValue) {
   EXPECT_EQ(settings.panelDisplay, 1);
   EXPECT_EQ(settings.useSplashScreen, 0);
   EXPECT_EQ(settings.browser, "/usr/bin/firefox");
+  EXPECT_EQ(settings.titleService, TitleService::kCddb);
+  EXPECT_EQ(settings.musicBrainzUrl, "https://mb.example.org/");
+  EXPECT_EQ(settings.cddbClientName, "RegisteredName");
+  std::string value;
+  ASSERT_TRUE(Stored(kSettingsKey, "Title Service", &value));
+  EXPECT_EQ(value, "cddb");
 }
 
 TEST_F(SettingsTest, OutOfRangeValuesAreClampedOnLoad) {
@@ -162,12 +174,22 @@ TEST_F(SettingsTest, OutOfRangeValuesAreClampedOnLoad) {
                        {"Audio CD Level", "12.5"},
                        {"Audio Microphone Level", "nan"},
                        {"CDDB Server", "9"},
-                       {"Use Full Screen", "1"}});
+                       {"Use Full Screen", "1"},
+                       {"Title Service", "gracenote"},
+                       {"MusicBrainz URL", ""},
+                       {"CDDB Client Name", "two words"}});
   Store(kServersKey, {{"CDDB Address 1", "one.example"},
                       {"CDDB Location 1", "First"},
                       {"CDDB Address 2", "two.example"},
                       {"CDDB Location 2", "Second"}});
+  TraceCapture trace;
   LoadSettings();
+  EXPECT_NE(trace.Text().find("LoadSettings: unknown Title Service 'gracenote'; using auto\n"),
+            std::string::npos);
+  EXPECT_EQ(settings.titleService, TitleService::kAuto);
+  EXPECT_EQ(settings.musicBrainzUrl, kDefaultMusicBrainzUrl);
+  // A client name must be one word of the hello line.
+  EXPECT_EQ(settings.cddbClientName, kDefaultCddbClientName);
   EXPECT_EQ(settings.cdMode, 3);  // intro mode
   EXPECT_EQ(settings.repeat, 1);
   EXPECT_EQ(settings.jitterBuffer, 0);

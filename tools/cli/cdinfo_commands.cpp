@@ -8,6 +8,10 @@
 
 #include "cdinfo/cddb.h"
 #include "cdinfo/info_file.h"
+#include "cdinfo/musicbrainz_answer.h"
+#include "cdinfo/musicbrainz_disc_id.h"
+#include "cdinfo/title_lookup.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/cd/image_drive.h"
 #include "settings/settings.h"
 
@@ -17,28 +21,53 @@ struct Arguments {
   std::string disc;
   std::string server;
   std::string folder;
+  std::string url;
+  TitleService service = TitleService::kAuto;
+  bool serviceGiven = false;
   int choice = 1;
 };
 
+// Which options a command takes besides DISC and --folder.
+enum Options : unsigned {
+  kServerOptions = 1,   // --server, --choice
+  kServiceOptions = 2,  // --service, --url
+};
+
+constexpr int kMaxChoice = static_cast<int>(kMaxMusicBrainzReleases) + 1;
+
 // DISC followed by the options the command accepts; false with the reason on bad usage.
-bool ParseArguments(const std::vector<std::string>& args, bool network, Arguments* parsed,
+bool ParseArguments(const std::vector<std::string>& args, unsigned options, Arguments* parsed,
                     std::string* err) {
+  const bool server = options & kServerOptions;
+  const bool service = options & kServiceOptions;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
     if (arg == "--folder" && hasValue) {
       parsed->folder = args[++i];
-    } else if (network && arg == "--server" && hasValue) {
+    } else if (server && arg == "--server" && hasValue) {
       parsed->server = args[++i];
-    } else if (network && arg == "--choice" && hasValue) {
+    } else if (server && arg == "--choice" && hasValue) {
       char* end = nullptr;
       const long choice = std::strtol(args[i + 1].c_str(), &end, 10);
-      if (*end != '\0' || choice < 1 || choice > kMaxCddbMatches + 1) {
-        *err += "--choice takes a number from 1 to " + std::to_string(kMaxCddbMatches + 1) + "\n";
+      if (*end != '\0' || choice < 1 || choice > kMaxChoice) {
+        *err += "--choice takes a number from 1 to " + std::to_string(kMaxChoice) + "\n";
         return false;
       }
       parsed->choice = static_cast<int>(choice);
       ++i;
+    } else if (service && arg == "--service" && hasValue) {
+      if (!ParseTitleService(args[++i], &parsed->service)) {
+        *err += "--service takes auto, musicbrainz or cddb\n";
+        return false;
+      }
+      parsed->serviceGiven = true;
+    } else if (service && arg == "--url" && hasValue) {
+      parsed->url = args[++i];
+      if (parsed->url.rfind("http://", 0) != 0 && parsed->url.rfind("https://", 0) != 0) {
+        *err += "--url takes an http:// or https:// address\n";
+        return false;
+      }
     } else if (!arg.empty() && arg[0] != '-' && parsed->disc.empty()) {
       parsed->disc = arg;
     } else {
@@ -54,7 +83,7 @@ bool ParseArguments(const std::vector<std::string>& args, bool network, Argument
 }
 
 // The player's part for a disc read from an image: all its tracks, the first one current.
-// Several CDDB matches are listed on stderr and the one asked for is taken.
+// Several matches are listed on stderr and the one asked for is taken.
 class CliHost : public CdInfoHost {
  public:
   CliHost(int lastTrack, int choice, std::string* err)
@@ -62,16 +91,42 @@ class CliHost : public CdInfoHost {
   int LastTrack() override { return lastTrack_; }
   int CurrentTrack() override { return 0; }
   bool HasAudioDisc() override { return true; }
-  std::string SelectCd(void*, const std::vector<std::string>& entries) override {
+  int SelectCd(void*, const std::vector<std::string>& entries) override {
     *err_ += "several CDs match; taking number " + std::to_string(choice_) + ":\n";
     for (size_t i = 0; i < entries.size(); ++i)
       *err_ += "  " + std::to_string(i + 1) + ". " + entries[i] + "\n";
-    return static_cast<size_t>(choice_) <= entries.size() ? entries[choice_ - 1] : std::string();
+    if (static_cast<size_t>(choice_) <= entries.size()) return choice_ - 1;
+    *err_ += "there is no number " + std::to_string(choice_) + "\n";
+    return -1;
   }
 
  private:
   int lastTrack_;
   int choice_;
+  std::string* err_;
+};
+
+// Message boxes of a lookup become lines on stderr: "Caption: text" with the text's lines
+// joined. Counts them, so a failure they explain needs no line of its own.
+class CliBoxes : public MessageBoxPresenter {
+ public:
+  explicit CliBoxes(std::string* err) : err_(err) { SetMessageBoxPresenter(this); }
+  ~CliBoxes() override { SetMessageBoxPresenter(nullptr); }
+  int Show(void*, const std::string& caption, const std::string& text, unsigned flags) override {
+    std::string line = caption + ": ";
+    for (char c : text) {
+      if (c != '\n')
+        line += c;
+      else if (!line.empty() && line.back() != ' ')
+        line += ' ';
+    }
+    *err_ += line + "\n";
+    ++shown;
+    return (flags & 0xF) == kMbYesNo ? kIdYes : kIdOk;
+  }
+  int shown = 0;
+
+ private:
   std::string* err_;
 };
 
@@ -82,7 +137,10 @@ bool PrepareDisc(const Arguments& arguments, DiscLayout* layout, std::string* er
     *err += arguments.disc + ": " + error + "\n";
     return false;
   }
-  settings.databasePath = arguments.folder.empty() ? DefaultDatabasePath() : arguments.folder;
+  if (!arguments.folder.empty())
+    settings.databasePath = arguments.folder;
+  else if (settings.databasePath.empty())
+    settings.databasePath = DefaultDatabasePath();
   if (settings.databasePath.back() != '/') settings.databasePath += '/';
   SetDiscLayout(*layout);
   return true;
@@ -103,25 +161,49 @@ bool ReadImageLayout(const std::string& disc, DiscLayout* layout, std::string* e
   *layout = DiscLayout{};
   layout->trackCount = std::min(count, kMaxTitleTracks);
   for (int i = 0; i < layout->trackCount; ++i) {
+    int type = 0;
     if (drive->StatusTrackPosition(i + 1, &layout->position[i]) != 0 ||
-        drive->StatusTrackLength(i + 1, &layout->length[i]) != 0) {
+        drive->StatusTrackLength(i + 1, &layout->length[i]) != 0 ||
+        drive->StatusTrackType(i + 1, &type) != 0) {
       *error = "cannot read track " + std::to_string(i + 1);
       return false;
     }
+    layout->dataTrack[i] = type != MCI_CDA_TRACK_AUDIO;
   }
   return true;
 }
 
 int CommandDiscId(const std::vector<std::string>& args, std::string* out, std::string* err) {
-  if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
-    *err += "usage: sorn-karaoke-cli discid DISC\n";
+  std::string disc;
+  bool musicBrainz = false;
+  for (const std::string& arg : args) {
+    if (arg == "--musicbrainz" && !musicBrainz) {
+      musicBrainz = true;
+    } else if (!arg.empty() && arg[0] != '-' && disc.empty()) {
+      disc = arg;
+    } else {
+      disc.clear();
+      break;
+    }
+  }
+  if (disc.empty()) {
+    *err += "usage: sorn-karaoke-cli discid DISC [--musicbrainz]\n";
     return 2;
   }
   DiscLayout layout;
   std::string error;
-  if (!ReadImageLayout(args[0], &layout, &error)) {
-    *err += args[0] + ": " + error + "\n";
+  if (!ReadImageLayout(disc, &layout, &error)) {
+    *err += disc + ": " + error + "\n";
     return 1;
+  }
+  if (musicBrainz) {
+    const std::string id = MusicBrainzDiscId(MusicBrainzTocOf(layout));
+    if (id.empty()) {
+      *err += disc + ": no audio track\n";
+      return 1;
+    }
+    *out += id + "\n";
+    return 0;
   }
   char id[kDiscIdChars + 1];
   ComputeDiscId(layout.trackCount, layout.position, layout.length, id);
@@ -129,43 +211,74 @@ int CommandDiscId(const std::vector<std::string>& args, std::string* out, std::s
   return 0;
 }
 
-int CommandCddb(const std::vector<std::string>& args, std::string* out, std::string* err) {
-  Arguments arguments;
-  if (!ParseArguments(args, true, &arguments, err)) {
-    *err +=
-        "usage: sorn-karaoke-cli cddb DISC [--server HOST[:PORT]] [--folder DIR] [--choice N]\n";
-    return 2;
-  }
-  DiscLayout layout;
-  if (!PrepareDisc(arguments, &layout, err)) return 1;
+namespace {
+
+// The CDDB side of a lookup from the command line: the hello identity from $EMAIL (when the
+// settings have none), and the server given or the built-in list.
+void UseCddbServer(const Arguments& arguments) {
   if (settings.cddbUser.empty()) settings.cddbUser = "username";
   if (settings.cddbHost.empty()) settings.cddbHost = kPlaceholderHelloHost;
-  ReadMailIdentity();
-  if (arguments.server.empty()) {
-    SetDefaultServerList();
-  } else {
+  if (settings.cddbClientName.empty()) settings.cddbClientName = kDefaultCddbClientName;
+  if (!arguments.server.empty()) {
     settings.servers[0] = {arguments.server, "command line"};
     settings.serverCount = 1;
+  } else if (settings.serverCount <= 0) {
+    SetDefaultServerList();
   }
   settings.cddbServer = 0;
   settings.firstCddb = 0;
+}
 
+// Looks the disc up with the service, as the Internet command does; prints the file's path.
+int RunLookup(const Arguments& arguments, TitleService service, const std::string& url,
+              std::string* out, std::string* err) {
+  DiscLayout layout;
+  if (!PrepareDisc(arguments, &layout, err)) return 1;
   CliHost host(layout.trackCount - 1, arguments.choice, err);
+  CliBoxes boxes(err);
   SetCdInfoHost(&host);
   LoadCdInfoFile(nullptr);
-  const int result = CddbLookup(nullptr);
+  const int result = LookUpTitles(nullptr, service, url);
   SetCdInfoHost(nullptr);
-  if (result != 0) {
-    *err += "the disc was not found\n";
+  if (result < 0) {
+    if (boxes.shown == 0) *err += "the disc was not found\n";
     return 1;
   }
   *out += CurrentInfoFile() + "\n";
   return 0;
 }
 
+}  // namespace
+
+int CommandCddb(const std::vector<std::string>& args, std::string* out, std::string* err) {
+  Arguments arguments;
+  if (!ParseArguments(args, kServerOptions, &arguments, err)) {
+    *err +=
+        "usage: sorn-karaoke-cli cddb DISC [--server HOST[:PORT]] [--folder DIR] [--choice N]\n";
+    return 2;
+  }
+  ReadMailIdentity();
+  UseCddbServer(arguments);
+  return RunLookup(arguments, TitleService::kCddb, std::string(), out, err);
+}
+
+int CommandTitles(const std::vector<std::string>& args, std::string* out, std::string* err) {
+  Arguments arguments;
+  if (!ParseArguments(args, kServerOptions | kServiceOptions, &arguments, err)) {
+    *err +=
+        "usage: sorn-karaoke-cli titles DISC [--service auto|musicbrainz|cddb] [--url URL]\n"
+        "       [--server HOST[:PORT]] [--folder DIR] [--choice N]\n";
+    return 2;
+  }
+  UseCddbServer(arguments);
+  const TitleService service = arguments.serviceGiven ? arguments.service : settings.titleService;
+  const std::string url = arguments.url.empty() ? settings.musicBrainzUrl : arguments.url;
+  return RunLookup(arguments, service, url, out, err);
+}
+
 int CommandInfo(const std::vector<std::string>& args, std::string* out, std::string* err) {
   Arguments arguments;
-  if (!ParseArguments(args, false, &arguments, err)) {
+  if (!ParseArguments(args, 0, &arguments, err)) {
     *err += "usage: sorn-karaoke-cli info DISC [--folder DIR]\n";
     return 2;
   }

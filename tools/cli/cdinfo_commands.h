@@ -1,8 +1,14 @@
 // The CD information commands of sorn-karaoke-cli:
-//   discid DISC                                     the disc's 8-digit CDDB disc id
+//   discid DISC [--musicbrainz]                     the disc's 8-digit CDDB disc id, or its
+//                                                   MusicBrainz disc id
 //   cddb DISC [--server HOST[:PORT]] [--folder DIR] [--choice N]
-//                                                   looks the disc up, writes its information
-//                                                   file and names it
+//                                                   looks the disc up on CDDB, writes its
+//                                                   information file and names it
+//   titles DISC [--service auto|musicbrainz|cddb] [--url URL] [--server HOST[:PORT]]
+//               [--folder DIR] [--choice N]
+//                                                   the same with the title service (default:
+//                                                   the settings' "Title Service" and
+//                                                   "MusicBrainz URL")
 //   info DISC [--folder DIR]                        album, artist and track titles from the file
 // DISC is a disc image (CUE/BIN, TOC, NRG) or an image drive string. Each command returns the
 // exit code (0 success, 1 failure, 2 bad usage) and leaves its result in out and its messages
@@ -16,6 +22,7 @@
 
 int CommandDiscId(const std::vector<std::string>& args, std::string* out, std::string* err);
 int CommandCddb(const std::vector<std::string>& args, std::string* out, std::string* err);
+int CommandTitles(const std::vector<std::string>& args, std::string* out, std::string* err);
 int CommandInfo(const std::vector<std::string>& args, std::string* out, std::string* err);
 
 // The track layout of a disc image as the player reads it from a drive; false with a reason.

@@ -21,10 +21,14 @@ void Usage() {
                "commands:\n"
                "  cpu        print the processor identification\n"
                "  drives     list the CD drives, how each is read, and the disc in each\n"
-               "  discid DISC\n"
-               "             print the disc's CDDB disc id\n"
+               "  discid DISC [--musicbrainz]\n"
+               "             print the disc's CDDB disc id (or its MusicBrainz disc id)\n"
                "  cddb DISC [--server HOST[:PORT]] [--folder DIR] [--choice N]\n"
-               "             look the disc up, write its CD information file, print its path\n"
+               "             look the disc up on CDDB, write its CD information file, print\n"
+               "             its path\n"
+               "  titles DISC [--service auto|musicbrainz|cddb] [--url URL]\n"
+               "         [--server HOST[:PORT]] [--folder DIR] [--choice N]\n"
+               "             the same with the title service the settings name or the one given\n"
                "  info DISC [--folder DIR]\n"
                "             print album, artist and track titles from the disc's file\n"
                "  tracks DISC\n"
@@ -60,13 +64,16 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   if (command == "cpu") return CommandCpu();
   if (command == "drives") return CommandDrives(std::vector<std::string>(argv + 2, argv + argc));
-  if (command == "discid" || command == "cddb" || command == "info") {
+  if (command == "discid" || command == "cddb" || command == "titles" || command == "info") {
     const std::vector<std::string> args(argv + 2, argv + argc);
     std::string out;
     std::string err;
-    const int code = command == "discid" ? CommandDiscId(args, &out, &err)
-                     : command == "cddb" ? CommandCddb(args, &out, &err)
-                                         : CommandInfo(args, &out, &err);
+    // The title lookup uses the user's settings (service, URLs, CDDB identity and servers).
+    if (command == "titles") LoadSettings();
+    const int code = command == "discid"   ? CommandDiscId(args, &out, &err)
+                     : command == "cddb"   ? CommandCddb(args, &out, &err)
+                     : command == "titles" ? CommandTitles(args, &out, &err)
+                                           : CommandInfo(args, &out, &err);
     std::fputs(err.c_str(), stderr);
     std::fputs(out.c_str(), stdout);
     return code;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/disc_hooks.h"
 #include "cd/aspi_drives.h"
 #include "cd/cd_reader.h"
 #include "cd/demo_disc.h"
@@ -19,28 +20,7 @@
 
 namespace {
 
-// What the program does when the player has scanned a disc: the disc id from its layout, then
-// its CD information file.
-class TitleHooks : public CdDiscHooks {
- public:
-  void ComputeDiscIdentity(void*) override {
-    DiscLayout layout;
-    layout.trackCount = std::min(player.lastTrack.load() + 1, kMaxTitleTracks);
-    for (int i = 0; i < layout.trackCount; ++i) {
-      const CdTrack& t = player.cdTrack[i];
-      layout.position[i] = PackMsf(t.startMinutes, t.startSeconds, t.startFrames);
-      layout.length[i] = PackMsf(t.lengthMinutes, t.lengthSeconds, t.lengthFrames);
-    }
-    SetDiscLayout(layout);
-  }
-  void LoadCdInformation(void* window) override {
-    InstallDemoDiscInfo(CurrentDiscId());
-    LoadCdInfoFile(window);
-    CdShowTitles(window);
-  }
-};
-
-TitleHooks titleHooks;
+AppDiscHooks titleHooks;
 
 std::string Msf(int frames) {
   char text[16];

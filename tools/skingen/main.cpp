@@ -196,6 +196,12 @@ struct Generator {
     const SkinRect logo = Of(1310);
     Standalone("IDB_BITMAP_LYRICS_CDDB_LOGO", QSizeF(logo.width, logo.height),
                [logo](QPainter& p) { skin::PaintDiscBadge(p, QSizeF(logo.width, logo.height)); });
+
+    // Splash: the picture (bitmap 271) and the badge (bitmap 332).
+    Standalone("271", QSizeF(432, 288),
+               [](QPainter& p) { skin::PaintSplash(p, QSizeF(432, 288)); });
+    Standalone("332", QSizeF(58, 75),
+               [](QPainter& p) { skin::PaintSplashBadge(p, QSizeF(58, 75)); });
   }
 };
 

@@ -1145,4 +1145,78 @@ void PaintDiscBadge(QPainter& p, QSizeF size) {
   p.restore();
 }
 
+// The splash: a spotlit stage with the player's name, a disc and a microphone.
+void PaintSplash(QPainter& p, QSizeF size) {
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF all(QPointF(0, 0), size);
+  QLinearGradient sky(all.topLeft(), all.bottomLeft());
+  sky.setColorAt(0.0, QColor(8, 12, 22));
+  sky.setColorAt(1.0, QColor(22, 30, 44));
+  p.fillRect(all, sky);
+  // Spotlight cone.
+  QRadialGradient spot(QPointF(size.width() * 0.32, size.height() * 0.62), size.width() * 0.42);
+  spot.setColorAt(0.0, QColor(122, 255, 0, 70));
+  spot.setColorAt(1.0, QColor(122, 255, 0, 0));
+  p.fillRect(all, spot);
+  // The disc.
+  const QPointF centre(size.width() * 0.32, size.height() * 0.56);
+  const qreal r = size.height() * 0.30;
+  QConicalGradient shine(centre, 30);
+  shine.setColorAt(0.0, QColor(200, 210, 220));
+  shine.setColorAt(0.25, QColor(90, 100, 120));
+  shine.setColorAt(0.5, QColor(210, 220, 235));
+  shine.setColorAt(0.75, QColor(80, 92, 110));
+  shine.setColorAt(1.0, QColor(200, 210, 220));
+  p.setPen(QPen(kLime, 2));
+  p.setBrush(shine);
+  p.drawEllipse(centre, r, r);
+  p.setBrush(QColor(8, 12, 22));
+  p.drawEllipse(centre, r * 0.18, r * 0.18);
+  // The microphone leaning on the disc.
+  p.save();
+  p.translate(centre + QPointF(r * 0.85, -r * 0.1));
+  p.rotate(25);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(60, 66, 78));
+  p.drawRoundedRect(QRectF(-5, 8, 10, r * 1.1), 4, 4);
+  QRadialGradient head(QPointF(-4, -4), 18);
+  head.setColorAt(0.0, QColor(230, 235, 240));
+  head.setColorAt(1.0, QColor(90, 96, 108));
+  p.setBrush(head);
+  p.drawEllipse(QPointF(0, 0), 14, 14);
+  p.restore();
+  // Name and line.
+  Text(p, QRectF(size.width() * 0.55, size.height() * 0.18, size.width() * 0.42, 50), "Sorn", 30,
+       kLime, Qt::AlignLeft | Qt::AlignVCenter, 0.5);
+  Text(p, QRectF(size.width() * 0.55, size.height() * 0.18 + 44, size.width() * 0.42, 40),
+       "Karaoke", 24, kCyan, Qt::AlignLeft | Qt::AlignVCenter, 0.3);
+  Text(p, QRectF(size.width() * 0.55, size.height() * 0.62, size.width() * 0.42, 20),
+       "CD PLAYER  \u2022  VOICE EFFECTS", 8, kLabel, Qt::AlignLeft | Qt::AlignVCenter, 0.2);
+  p.setPen(QPen(kLime, 1));
+  p.drawLine(QPointF(size.width() * 0.55, size.height() * 0.60),
+             QPointF(size.width() * 0.95, size.height() * 0.60));
+  p.restore();
+}
+
+// The badge on the splash for processors with the 3DNow! kernels.
+void PaintSplashBadge(QPainter& p, QSizeF size) {
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF all(QPointF(0, 0), size);
+  p.fillRect(all, QColor(8, 12, 22));
+  p.setPen(QPen(kAmber, 2));
+  p.setBrush(QColor(40, 30, 0));
+  p.drawRoundedRect(all.adjusted(2, 2, -2, -2), 6, 6);
+  QPolygonF bolt;
+  const qreal w = size.width(), h = size.height();
+  bolt << QPointF(w * 0.58, h * 0.10) << QPointF(w * 0.28, h * 0.50) << QPointF(w * 0.48, h * 0.50)
+       << QPointF(w * 0.38, h * 0.72) << QPointF(w * 0.72, h * 0.38) << QPointF(w * 0.52, h * 0.38);
+  p.setPen(Qt::NoPen);
+  p.setBrush(kAmber);
+  p.drawPolygon(bolt);
+  Text(p, QRectF(0, h * 0.74, w, h * 0.22), "3D", 10, kAmber, Qt::AlignCenter, 0.3);
+  p.restore();
+}
+
 }  // namespace skin

@@ -46,5 +46,8 @@ void PaintMeter(QPainter& p, QSizeF size, bool on, bool voice);
 void PaintLyricsButton(QPainter& p, QSizeF size, const QString& text, Look look);
 void PaintLyricsLine(QPainter& p, QSizeF size);
 void PaintDiscBadge(QPainter& p, QSizeF size);
+// The splash picture (432 x 288) and its badge (58 x 75).
+void PaintSplash(QPainter& p, QSizeF size);
+void PaintSplashBadge(QPainter& p, QSizeF size);
 
 }  // namespace skin

@@ -1,0 +1,70 @@
+// The CD player panel: the main window's skin built from the template "IDD_DIALOG_CDPLAYER",
+// its widgets skinned, and what its transport, switches and sliders do. The player shows its
+// state through the panel (CdPlayerDisplay); the keyboard map and the commands reach the
+// panel's operations here.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+
+inline constexpr int kIdPlay = 1007;
+inline constexpr int kIdStop = 1008;
+inline constexpr int kIdPrevious = 1013;
+inline constexpr int kIdNext = 1014;
+inline constexpr int kIdReduceVocal = 1005;
+inline constexpr int kIdVoiceRecord = 1029;
+inline constexpr int kIdVoicePlay = 1031;
+inline constexpr int kIdDownload = 1040;
+inline constexpr int kIdClose = 1030;
+inline constexpr int kIdTimeDisplay = 1184;
+inline constexpr int kIdPositionSlider = 1185;
+inline constexpr int kIdCdVolume = 1065;
+inline constexpr int kIdMicVolume = 1067;
+inline constexpr int kIdMusicMeter = 1292;
+inline constexpr int kIdMicMeter = 1293;
+inline constexpr int kIdLyricsText = 1210;
+inline constexpr int kIdTitle = 1098;
+inline constexpr int kIdTitleShort = 1103;
+inline constexpr int kIdAlbum = 1097;
+inline constexpr int kIdArtist = 1099;
+inline constexpr int kIdAlbumRow = 1100;
+inline constexpr int kIdTabs = 1166;
+inline constexpr int kLevelMeterPeriodMs = 63;
+// The mixer destination whose microphone line the panel's microphone volume follows.
+inline constexpr int kPanelMicDestination = 1;
+
+// Loads the template as a child of the main window: every widget created, those the template
+// marks hidden hidden. Null after a trace when the template cannot be built.
+QWidget* LoadCdPlayerPanel(QWidget* mainWindow);
+// Builds the panel: nudges, skin graphics, behaviours and callbacks, texts, the time display,
+// the level-meter timer; installs the panel as the player's display.
+void InitializeGUI_CDPlayer(QWidget* panel);
+// (Re)loads every skin bitmap of the panel at the skin's present scale and hands them to the
+// widgets (start-up, and when the scaled full-screen window needs the 2x drawings).
+void ApplyPanelSkin(QWidget* panel);
+// Volume sliders from the mixer and the settings, with the gains that follow.
+void ApplyPanelVolumeLevels(QWidget* panel);
+// Releases what the panel holds (shutdown): the level-meter timer, the player's display.
+void ReleaseCdPlayerPanel();
+QWidget* CdPlayerPanel();
+
+// Widget callbacks.
+void CDPlayerPanelStateManager(int32_t id);
+void TimeSliderMouseUpCallback(int32_t id);
+void PressPlayIfPlaying(int32_t id);
+
+// Time display and position slider; either may be null.
+void ShowTime(QWidget* display, QWidget* slider, int seconds, int trackSeconds);
+// The level-meter tick (message 102): meters from the engine's levels.
+void CdPlayerPanelLevelTick(QWidget* panel);
+
+// Voice file operations with their buttons.
+void StopVoicePlayback(QWidget* panel, bool releaseButton);
+void StopVoiceRecording(QWidget* panel, bool releaseButton);
+void RestartVoicePlayback(QWidget* panel);
+
+// Vocal reduction on or off, with its button.
+void SetVocalReduction(QWidget* panel, bool on);
+// Presses (button-down) or releases (button-up) a panel button as a click would.
+void SendButtonDown(QWidget* button);
+void SendButtonUp(QWidget* button);
