@@ -121,6 +121,7 @@ SimPcmSink WavFileSink(const std::string& path, const WaveDeviceFormat& format,
   auto file = std::make_shared<WaveFile>();
   waveFileInit(file.get());
   waveFileSetFormat(file.get(), format.nSamplesPerSec, format.nChannels, format.wBitsPerSample);
+  file->inPlace = !control;
   if (!control) control = std::make_shared<WavSinkControl>();
   if (!waveFileOpenOut(file.get(), path.c_str())) {
     Trace("WavFileSink: Unable to create '%s', output discarded\n", path.c_str());

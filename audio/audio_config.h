@@ -46,7 +46,8 @@ SimPcmSource WavFileSource(const std::string& path, const WaveDeviceFormat& form
 bool WavFileSourceAccepts(const WavePcmFormat& format);
 
 // What a caller that decides about the sink's file tells it and learns from it. The device's
-// thread writes and closes; the fields are shared with the caller.
+// thread writes and closes; the fields are shared with the caller. Without one the file is
+// written under its own name as it is played, to be watched while it grows.
 struct WavSinkControl {
   std::atomic<int64_t> frameLimit{-1};  // frames written at most; what comes after is dropped
   std::atomic<bool> keep{true};         // at the close: put the file in place, or remove it

@@ -120,6 +120,7 @@ void waveFileInit(WaveFile* file) {
   file->sampleCount = 0;
   file->pendingSeek = 0;
   file->seekPending = false;
+  file->inPlace = false;
   file->format = WavePcmFormat{};
   waveFileSetFormat(file, 44100, 1, 16);
 }
@@ -207,7 +208,7 @@ bool waveFileOpenOut(WaveFile* file, const char* path) {
   file->seekPending = false;
   if (path == nullptr) return false;
   OutputFile& output = file->output;
-  if (!output.Create(path)) return false;
+  if (!output.Create(path, file->inPlace)) return false;
   file->path = path;
   auto fail = [&](const char* message) {
     Trace("%s", message);

@@ -64,6 +64,7 @@ struct WaveFile {
   std::string path;                 // reader: its own copy; writer: the caller's path
   std::atomic<int32_t> handle{-1};  // file descriptor, -1 when closed; "open" means >= 0
   OutputFile output;                // writer: the file under its temporary name
+  bool inPlace = false;             // writer: written under its own name (set before the open)
   WaveChunkInfo riffChunk;
   WaveChunkInfo subChunk;  // "fmt ", then "data"
   WaveIoInfo ioInfo;

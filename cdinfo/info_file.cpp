@@ -158,9 +158,11 @@ std::string OldFileOfDisc(const std::string& discId) {
   for (fs::directory_iterator it(Folder().empty() ? "." : Folder(), error), end;
        !error && it != end; it.increment(error)) {
     if (!it->is_regular_file(error)) continue;
-    // A name starting with "." is a file being written (platform/files/output_file.h).
+    // ".<name>.<random>.part" is a file being written (platform/files/output_file.h).
     const std::string name = it->path().filename().string();
-    if (name[0] != '.' && name.find(discId) != std::string::npos)
+    const bool beingWritten =
+        name[0] == '.' && name.size() > 5 && name.compare(name.size() - 5, 5, ".part") == 0;
+    if (!beingWritten && name.find(discId) != std::string::npos)
       matches.push_back(it->path().string());
   }
   std::sort(matches.begin(), matches.end());

@@ -325,7 +325,7 @@ bool ImageCdDevice::SectorsAreAudio(int32_t first, int32_t count) const {
     int32_t start = 0;
     if (CdioTrackStartFrame(disc_, track, &start) != 0) return false;
     start -= kLeadInFrames;
-    if (start >= first + count) break;  // this track and the ones after it lie beyond the read
+    if (start >= first + count) continue;  // the track lies beyond the read
     // A track that starts past the image's end (a short image) has no length; it ends where
     // the image does.
     int32_t length = 0;

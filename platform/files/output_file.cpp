@@ -43,10 +43,11 @@ bool OutputFile::Fail(const std::string& what, int error) {
   return false;
 }
 
-bool OutputFile::Create(const std::string& path) {
+bool OutputFile::Create(const std::string& path, bool inPlace) {
   Abandon();
   error_.clear();
   path_ = path;
+  inPlace_ = inPlace;
   const std::string name = NamePart(path);
   if (name.empty() || name == "." || name == "..") return Fail("cannot write " + path, EISDIR);
   struct stat existing;
@@ -60,6 +61,10 @@ bool OutputFile::Create(const std::string& path) {
   const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
   const size_t maxName = limit > 0 ? static_cast<size_t>(limit) : kMaxNameBytes;
   if (name.size() > maxName) return Fail("cannot write " + path, ENAMETOOLONG);
+  if (inPlace) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    return fd_ >= 0 || Fail("cannot write " + path, errno);
+  }
   std::random_device seed;
   std::mt19937_64 random((static_cast<uint64_t>(seed()) << 32) ^ seed() ^ ::getpid());
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
@@ -127,6 +132,7 @@ bool OutputFile::Commit() {
   const int closeError = errno;
   fd_ = -1;
   if (closed != 0) Fail("cannot write " + path_, closeError);
+  if (inPlace_) return !Failed();
   if (Failed() || ::rename(temporary_.c_str(), path_.c_str()) != 0) {
     if (!Failed()) Fail("cannot put " + path_ + " in place", errno);
     ::unlink(temporary_.c_str());

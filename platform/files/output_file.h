@@ -22,7 +22,9 @@ class OutputFile {
 
   // Creates the temporary file for path. False, with the reason in Error(), when the folder
   // cannot take it or path names something other than a regular file (a device, a folder).
-  bool Create(const std::string& path);
+  // inPlace writes path itself, for a file that is watched while it grows (the simulated
+  // card's speakers); Commit then only closes it and Abandon leaves what was written.
+  bool Create(const std::string& path, bool inPlace = false);
   bool IsOpen() const { return fd_ >= 0; }
   int Descriptor() const { return fd_; }
 
@@ -50,6 +52,7 @@ class OutputFile {
   bool Fail(const std::string& what, int error);
 
   int fd_ = -1;
+  bool inPlace_ = false;
   std::string path_;
   std::string temporary_;
   std::string error_;
