@@ -2,13 +2,12 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <cstring>
 #include <numeric>
 
 #include "tests/audio_io/audio_test_util.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/trace_capture.h"
 
 using namespace testutil;
@@ -318,17 +317,6 @@ TEST(WaveFileWriter, AFullDiskKeepsTheEarlierFileAndSaysWhy) {
   TempDir dir;
   const std::string path = dir.File("full.wav");
   WriteBytes(path, Bytes{'o', 'l', 'd'});
-  // A file size limit stands in for a full disc: writes past it fail.
-  struct sigaction ignore {
-  }, old{};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGXFSZ, &ignore, &old);
-  rlimit limit{}, saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  limit = saved;
-  limit.rlim_cur = 20000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-
   WaveFile file;
   waveFileInit(&file);
   waveFileSetFormat(&file, 22050, 1, 16);
@@ -336,6 +324,8 @@ TEST(WaveFileWriter, AFullDiskKeepsTheEarlierFileAndSaysWhy) {
   int32_t written = 0;
   bool closed = true;
   {
+    FileSizeLimit limit(20000);
+    ASSERT_TRUE(limit.active());
     TraceCapture trace;
     if (waveFileOpenOut(&file, path.c_str())) {
       const auto pcm = Ramp(15000, 0, 1);
@@ -344,8 +334,6 @@ TEST(WaveFileWriter, AFullDiskKeepsTheEarlierFileAndSaysWhy) {
     }
     text = trace.Text();
   }
-  setrlimit(RLIMIT_FSIZE, &saved);
-  sigaction(SIGXFSZ, &old, nullptr);
 
   EXPECT_LT(written, 15000);
   EXPECT_THAT(text, HasSubstr("wavWriteSamples: mmioAdvance() error: short write ")) << text;

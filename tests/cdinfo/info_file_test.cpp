@@ -2,10 +2,9 @@
 #include "cdinfo/text_util.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include "tests/cdinfo/cdinfo_fixture.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/trace_capture.h"
 
 namespace {
@@ -348,18 +347,12 @@ TEST_F(CdInfoTest, AFileThatCannotBeWrittenKeepsItsOldContents) {
   const std::string before = ReadAll(path);
   // The new text cannot be written whole (a file-size limit stands in for a full disk):
   // nothing of the file changes, nothing is left.
-  struct sigaction ignore {
-  }, old{};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGXFSZ, &ignore, &old);
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit limit = saved;
-  limit.rlim_cur = 100;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const int replaced = ReplaceLyricsSection(nullptr, 0, "****Lyrics for Track 1, Song 1:\nnew");
-  setrlimit(RLIMIT_FSIZE, &saved);
-  sigaction(SIGXFSZ, &old, nullptr);
+  int replaced = 0;
+  {
+    FileSizeLimit limit(100);
+    ASSERT_TRUE(limit.active());
+    replaced = ReplaceLyricsSection(nullptr, 0, "****Lyrics for Track 1, Song 1:\nnew");
+  }
   EXPECT_EQ(replaced, -1);
   EXPECT_EQ(ReadAll(path), before);
   // A file replaced by a lookup is written whole under its new name before the old one goes.

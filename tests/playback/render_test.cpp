@@ -3,8 +3,6 @@
 #include "tools/cli/render_command.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <cmath>
 #include <filesystem>
@@ -17,6 +15,7 @@
 #include "tests/cd/disc_image.h"
 #include "tests/playback/playback_support.h"
 #include "tests/support/cd_test_support.h"
+#include "tests/support/file_size_limit.h"
 
 namespace fs = std::filesystem;
 
@@ -178,19 +177,12 @@ TEST_F(Render, AFailedRenderSaysWhyAndLeavesNoFile) {
   EXPECT_NE(err_.find("150 sectors of track 2 could not be read\n"), std::string::npos) << err_;
   EXPECT_TRUE(ReadFileText(Path("out.wav")) == "an earlier render");
 
-  // A file-size limit stands in for a full disk: writes past it fail.
-  struct sigaction ignore {
-  }, old{};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGXFSZ, &ignore, &old);
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit limit = saved;
-  limit.rlim_cur = 100000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const int code = Run({cue_, "--track", "1", "--out", Path("out.wav")});
-  setrlimit(RLIMIT_FSIZE, &saved);
-  sigaction(SIGXFSZ, &old, nullptr);
+  int code = 0;
+  {
+    FileSizeLimit limit(100000);
+    ASSERT_TRUE(limit.active());
+    code = Run({cue_, "--track", "1", "--out", Path("out.wav")});
+  }
   EXPECT_EQ(code, 1);
   EXPECT_NE(err_.find("sorn-karaoke-cli render: cannot write " + Path("out.wav")),
             std::string::npos)
