@@ -14,6 +14,10 @@ void SetCddaPlayerLink(CddaPlayerLink* link) {
   cddaRing.link.store(link, std::memory_order_release);
 }
 
+void SetCddaSubcodeSink(CddaSubcodeSink* sink) {
+  cddaRing.subcodeSink.store(sink, std::memory_order_release);
+}
+
 namespace {
 
 constexpr int kStageBytes = 4096;
@@ -116,6 +120,50 @@ int TakeFromRing(uint8_t* out, int want, int32_t* slot, int32_t* offset, bool* e
   }
 }
 
+// Hands the sink the packs of the audio delivered up to `position` (bytes) and then the
+// position. The packs of a slot's audio are in that slot, or for raw sub-channel data partly
+// in the next one; the slot cursor stays within the two slots before the consumer's, which the
+// reader leaves alone, and never goes more than one slot beyond it.
+void FeedSubcode(CddaSubcodeSink& sink, int32_t run, int32_t startSlot, int32_t slotNow,
+                 int64_t position) {
+  CddaRingState& r = cddaRing;
+  int32_t cursor = r.subcodeSlot.load(std::memory_order_relaxed);
+  int64_t next = r.subcodeNext.load(std::memory_order_relaxed);
+  if (r.subcodeRun.load(std::memory_order_relaxed) != run) {
+    r.subcodeRun.store(run, std::memory_order_relaxed);
+    cursor = startSlot;
+    next = 0;
+  }
+  // Slots the cursor may be at: the two before the consumer's, its own and the next.
+  auto usable = [&](int32_t slot) {
+    const int32_t ahead = (slot - slotNow + kRingSlots) % kRingSlots;
+    return ahead <= 1 || ahead >= kRingSlots - 2;
+  };
+  if (!usable(cursor)) cursor = (slotNow + kRingSlots - 1) % kRingSlots;
+  const int64_t packEnd = position / kRingBytesPerPack;
+  int32_t trackSector = r.slotTrackSector[slotNow].load(std::memory_order_relaxed);
+  while (cursor != r.producerSlot.load(std::memory_order_acquire)) {
+    const int32_t sectors = std::clamp(r.slotSubcodeSectors[cursor].load(std::memory_order_relaxed),
+                                       0, kRingSubcodeSectors);
+    const int64_t first = int64_t{r.slotSubcodeSector[cursor].load(std::memory_order_relaxed)} * 4;
+    const int64_t end = first + int64_t{sectors} * 4;
+    trackSector = r.slotTrackSector[cursor].load(std::memory_order_relaxed);
+    const int64_t from = std::max(first, next), to = std::min(end, packEnd);
+    if (to > from) {
+      sink.Packs(r.subcode[cursor] + (from - first) * kRingPackBytes, static_cast<int>(to - from),
+                 from, trackSector);
+      next = to;
+    }
+    if (sectors > 0 && end > packEnd) break;  // the slot has packs still to come
+    const int32_t following = (cursor + 1) % kRingSlots;
+    if (!usable(following)) break;
+    cursor = following;
+  }
+  r.subcodeSlot.store(cursor, std::memory_order_relaxed);
+  r.subcodeNext.store(next, std::memory_order_relaxed);
+  sink.Played(position, trackSector);
+}
+
 }  // namespace
 
 void WriteCdDataToFloat1(float* const channels[2], int bytes) {
@@ -136,6 +184,7 @@ void WriteCdDataToFloat1(float* const channels[2], int bytes) {
 
   CddaPlayerLink& link = Link();
   int32_t slot = r.consumerSlot.load(std::memory_order_relaxed);
+  const int32_t startSlot = slot;
   int32_t offset = r.consumerOffset.load(std::memory_order_relaxed);
   const bool slotReady = r.producerSlot.load(std::memory_order_acquire) != slot;
 
@@ -180,6 +229,8 @@ void WriteCdDataToFloat1(float* const channels[2], int bytes) {
   Silence(channels, done, frames);
   r.consumerOffset.store(offset, std::memory_order_relaxed);
   r.consumerSlot.store(slot, std::memory_order_seq_cst);
+  if (CddaSubcodeSink* sink = r.subcodeSink.load(std::memory_order_acquire))
+    FeedSubcode(*sink, run, startSlot, slot, CddaStreamBytePosition());
 }
 
 int64_t CddaStreamBytePosition() {

@@ -10,7 +10,8 @@
 // deliver is zeroed: the ring running empty while the reader still reads is an underrun
 // (silence until data arrives, with "CD read error" shown when the last read failed); running
 // empty once the reader has read its whole range ends the run (ringDrained, cdDataReady 0).
-// Reports the position in whole seconds to the player as it changes.
+// Reports the position in whole seconds to the player as it changes, and hands the CD+G packs
+// of the audio delivered to the sub-channel sink when one is installed.
 void WriteCdDataToFloat1(float* const channels[2], int bytes);
 
 // Byte position of the next frame to deliver within the current track.

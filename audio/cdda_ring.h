@@ -23,6 +23,26 @@ inline constexpr int kRingSlots = 16;
 inline constexpr int kRingSlotBytes = 65536;
 inline constexpr int kCdBytesPerSecond = 176400;  // 44,100 frames of 4 bytes
 
+// CD+G discs: the R-W sub-channel packs of a slot's sectors travel beside its audio, 96 bytes
+// (four 24-byte packs) a sector, up to the 26 sectors of a read and the two before it.
+inline constexpr int kRingSubcodeSectors = 28;
+inline constexpr int kRingSectorSubcodeBytes = 96;
+inline constexpr int kRingPackBytes = 24;
+inline constexpr int kRingBytesPerPack = 588;  // audio bytes a pack lasts (300 packs a second)
+
+// Where the consumer hands the packs of the audio it has delivered. The CD side installs it
+// (only for discs with CD+G); every call comes on the audio thread and must neither block
+// nor allocate.
+class CddaSubcodeSink {
+ public:
+  virtual ~CddaSubcodeSink() = default;
+  // `count` packs from pack position `first` (counted like the slots' byte positions, 588
+  // bytes a pack) of the track that starts at sector `trackSector`. A pack may come again.
+  virtual void Packs(const uint8_t* packs, int count, int64_t first, int32_t trackSector) = 0;
+  // The consumer has delivered the track up to byte position `position`.
+  virtual void Played(int64_t position, int32_t trackSector) = 0;
+};
+
 // What the consumer reports to the CD player. The CD side installs it; every call comes on the
 // audio thread and must neither block nor allocate.
 class CddaPlayerLink {
@@ -49,6 +69,21 @@ struct CddaRingState {
   std::atomic<int32_t> slotData[kRingSlots] = {};
   // Bytes to deliver from slotData on.
   std::atomic<int32_t> slotLength[kRingSlots] = {};
+
+  // ---- Sub-channel packs (CD+G), written by the reader with the slot fields ----------------
+  uint8_t subcode[kRingSlots][kRingSubcodeSectors * kRingSectorSubcodeBytes] = {};
+  // Sector, counted from the track's start like slotByteOffset, of the slot's first sector of
+  // packs, and how many sectors of packs it holds (0: none).
+  std::atomic<int32_t> slotSubcodeSector[kRingSlots] = {};
+  std::atomic<int32_t> slotSubcodeSectors[kRingSlots] = {};
+  // The track's first sector (a logical block address).
+  std::atomic<int32_t> slotTrackSector[kRingSlots] = {};
+  std::atomic<CddaSubcodeSink*> subcodeSink{nullptr};
+  // Consumer (audio thread) side: the slot whose packs are handed over next, the next pack
+  // position to hand over, and the run they belong to.
+  std::atomic<int32_t> subcodeSlot{0};
+  std::atomic<int64_t> subcodeNext{0};
+  std::atomic<int32_t> subcodeRun{-1};
 
   // ---- Indices and flags ------------------------------------------------------------------
   std::atomic<int32_t> producerSlot{0};  // next slot to fill (reader)
@@ -79,6 +114,8 @@ extern CddaRingState cddaRing;
 
 // Installs what the consumer reports to (nullptr: nothing is reported).
 void SetCddaPlayerLink(CddaPlayerLink* link);
+// Installs where the consumer hands the sub-channel packs (nullptr: nowhere).
+void SetCddaSubcodeSink(CddaSubcodeSink* sink);
 
 // Start index of the bytes to deliver of a slot and their end, kept inside the slot.
 inline void CddaSlotRange(int slot, int32_t* start, int32_t* end) {

@@ -257,6 +257,7 @@ int SetMute_Microphone(MixerDevice* mixer, MixerTable* table, int destination, u
   if (destination < 0 || destination >= kMixerMaxDestinations) return 0;
   MixerLine* line = LineAt(table, destination, table->microphoneIndex[destination]);
   if (!line) return 0;
+  if (destination == kMixerPlayback && !mixerState.cardMonitoring) mute = 1;
   return SetMixerLineMute(mixer, line, mute);
 }
 

@@ -50,6 +50,10 @@ struct MixerState {
   uint32_t mixerId = 0;
   MixerTable table;
   MixerTable snapshot;  // the lines as found at start-up, restored at shutdown
+  // The card's own microphone path in the playback mix carries the dry voice (hardware
+  // monitoring). When it does not, start-up mutes that line and it stays muted: the engine
+  // mixes the dry voice itself, or nobody does.
+  bool cardMonitoring = true;
 };
 extern MixerState mixerState;
 
@@ -83,6 +87,8 @@ int SetMixerLineVolume(MixerDevice* mixer, MixerLine* line, const uint32_t* valu
                        uint32_t channels);
 int SetMixerLineVolumePercent(MixerDevice* mixer, MixerLine* line, double percent,
                               uint32_t channels);
+// The playback destination's microphone line stays muted while the card's path does not
+// monitor (MixerState::cardMonitoring false): an unmute is then written as a mute.
 int SetMute_Microphone(MixerDevice* mixer, MixerTable* table, int destination, uint32_t mute);
 int SetVolume_Microphone(MixerDevice* mixer, MixerTable* table, int destination, double percent,
                          uint32_t channels);

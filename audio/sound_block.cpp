@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "audio/karaoke_stage.h"
+#include "audio/voice_io.h"
 #include "diagnostics/diagnostics.h"
 #include "dsp/karaoke.h"
 #include "dsp/kernels.h"
@@ -29,6 +30,10 @@ void DefaultSoundBlock() {
   s.micFilterResetRequests.store(0);
   s.cdLevel.store(1.0f);
   s.voicePlaybackGain.store(1.0f);
+  s.microphoneGain.store(1.0f);
+  s.softwareMonitoring.store(0);
+  s.meterBlocks.store(1);
+  s.meterCalls = 0;
   s.voicePlaybackOn.store(0);
   s.voiceRecordOn.store(0);
   s.voicePlaybackCloseRequest.store(0);
@@ -43,6 +48,7 @@ void DefaultSoundBlock() {
   s.recordSubBlockCount = 0;
   s.upsampleCarry = 0.0f;
   s.musicSource = WriteCdDataToFloat1;
+  ResetVoiceIo();
   for (int ch = 0; ch < 2; ++ch) {
     s.micHighPass[ch] = IIR1{};
     s.notch60[ch] = IIR2{};
@@ -202,12 +208,9 @@ void CleanUpMicrophone(SoundBlockState& s, int length) {
     ComputeIIR2Section(mic, mic, length, &s.notch120[0]);
 }
 
-bool PlaybackFileOpen(const SoundBlockState& s) {
-  return s.voicePlaybackOn.load(std::memory_order_acquire) && WaveFileIsOpen(s.voiceInFile);
-}
-
-bool RecordFileOpen(const SoundBlockState& s) {
-  return s.voiceRecordOn.load(std::memory_order_acquire) && WaveFileIsOpen(s.voiceOutFile);
+// The voice file's position for the CD's: one CD frame (4 bytes) per byte of the file.
+int32_t VoiceSeekPosition() {
+  return static_cast<int32_t>(CddaStreamBytePosition() / 4);
 }
 
 // One call of at most kMaxBlockFrames frames.
@@ -217,23 +220,18 @@ void ProcessBlock(const BlockInput& input, int16_t* out, int frames, int cdActiv
   float* const music[2] = {s.musicChannels[0], s.musicChannels[1]};
   const int subCount = (frames + kSubBlockFrames - 1) / kSubBlockFrames;
 
-  // Voice-file pre-read: half a block of 22,050 Hz samples, lined up with the CD on request.
-  // Whether the file plays is decided once per call, so every sub-block finds its samples.
-  int16_t voiceSamples[kMaxBlockFrames / 2];
+  // Voice file: half a block of 22,050 Hz samples, lined up with the CD on request. Whether
+  // the file plays is decided once per call; each sub-block takes its samples as it comes, so
+  // the samples the I/O thread reads after a seek are heard from the sub-block they arrive in.
+  int16_t voiceSamples[kSubBlockFrames / 2];
   int16_t recordSamples[kMaxBlockFrames / 2];
-  const bool playback = cdActive && PlaybackFileOpen(s);
-  bool voiceFromFile = false;
-  if (playback) {
-    if (s.voicePlaybackSeekRequest.exchange(0, std::memory_order_acq_rel))
-      waveFileSetPendingSeek(&s.voiceInFile, static_cast<int32_t>(CddaStreamBytePosition() / 4));
-    const int wanted = frames / 2;
-    const int got = wavReadSamples(&s.voiceInFile, voiceSamples, wanted);
-    voiceFromFile = got != -1;
-    std::fill(voiceSamples + std::clamp(got, 0, wanted), voiceSamples + wanted, int16_t{0});
-  }
+  const bool playback = VoicePlaybackBegin(cdActive != 0, VoiceSeekPosition);
+  bool voiceFailed = false;  // a read of this call failed: silence, and no dry voice
+  // The meters show the peak of about 4096 frames whatever the block size.
+  const bool meterUpdate = ++s.meterCalls >= s.meterBlocks.load(std::memory_order_relaxed);
+  if (meterUpdate) s.meterCalls = 0;
 
   const uint8_t* in = input.data;
-  int voiceOffset = 0;
   int recorded = 0;
   for (int sub = 0; sub < subCount; ++sub) {
     const int length = std::min(kSubBlockFrames, frames - sub * kSubBlockFrames);
@@ -254,7 +252,7 @@ void ProcessBlock(const BlockInput& input, int16_t* out, int frames, int cdActiv
       ApplyMusicGain(s, length);
       ComputePeak(music[0], length, &s.musicPeak);
       ComputePeak(music[1], length, &s.musicPeak);
-      if (last) {
+      if (last && meterUpdate) {
         s.cdMeterLevel.store(MeterLevelFromPeak(s.musicPeak), std::memory_order_relaxed);
         s.musicPeak = 1.0f;
       }
@@ -266,8 +264,8 @@ void ProcessBlock(const BlockInput& input, int16_t* out, int frames, int cdActiv
     // 5: the microphone.
     bool micPresent = true;
     if (playback) {
-      TakeMicrophoneFromFile(s, voiceSamples + voiceOffset, length);
-      voiceOffset += length / 2;
+      VoicePlaybackTake(voiceSamples, length / 2, &voiceFailed);
+      TakeMicrophoneFromFile(s, voiceSamples, length);
     } else if (in) {
       TakeMicrophoneFromInput(s, input, in, length);
     } else {
@@ -277,7 +275,7 @@ void ProcessBlock(const BlockInput& input, int16_t* out, int frames, int cdActiv
 
     // 6: the dry microphone at 22,050 Hz, after the first three blocks and one sub-block.
     if (in) {
-      if (cdActive && RecordFileOpen(s)) {
+      if (cdActive && VoiceRecordActive()) {
         if (s.recordSubBlockCount > 3 * subCount) {
           ComputeHalve(s.micChannels[0], s.micChannels[1], length);
           ComputeFloatToPcm16(s.micChannels[1], recordSamples + recorded, length / 2, 1);
@@ -291,7 +289,7 @@ void ProcessBlock(const BlockInput& input, int16_t* out, int frames, int cdActiv
 
     // 7: microphone meter, before the clean-up.
     ComputePeak(s.micChannels[0], length, &s.micPeak);
-    if (last) {
+    if (last && meterUpdate) {
       s.micMeterLevel.store(MeterLevelFromPeak(s.micPeak), std::memory_order_relaxed);
       s.micPeak = 1.0f;
     }
@@ -303,11 +301,19 @@ void ProcessBlock(const BlockInput& input, int16_t* out, int frames, int cdActiv
       ComputeAdd(music[1], s.fxChannels[1], music[1], length);
       // The reverb presets add to the card's own microphone monitoring; a voice from a file
       // has none, so some of it is added dry.
-      const int preset = s.voiceFX.presetNumber.load(std::memory_order_relaxed);
-      if (voiceFromFile && preset >= 1 && preset <= 4) {
+      if (playback && !voiceFailed &&
+          VoiceFXPresetKeepsDryVoice(s.voiceFX.presetNumber.load(std::memory_order_relaxed))) {
         ComputeMultiplyAdd(s.micChannels[0], music[0], length, 0.25f);
         ComputeMultiplyAdd(s.micChannels[0], music[1], length, 0.25f);
       }
+    }
+    // Software monitoring: the live microphone where the card's own path would carry it.
+    if (micPresent && !playback && s.softwareMonitoring.load(std::memory_order_relaxed) &&
+        (s.voiceFX.bypass.load(std::memory_order_relaxed) ||
+         VoiceFXPresetKeepsDryVoice(s.voiceFX.presetNumber.load(std::memory_order_relaxed)))) {
+      const float gain = s.microphoneGain.load(std::memory_order_relaxed);
+      ComputeMultiplyAdd(s.micChannels[0], music[0], length, gain);
+      ComputeMultiplyAdd(s.micChannels[0], music[1], length, gain);
     }
 
     // 10: output.
@@ -316,30 +322,9 @@ void ProcessBlock(const BlockInput& input, int16_t* out, int frames, int cdActiv
     if (in) in += input.frameBytes * kSubBlockFrames;
   }
 
-  // After the last sub-block: write what was recorded, then honour the close requests. A
-  // request left over while its direction is off has nothing to close and is dropped, so it
-  // cannot close the next file.
-  if (RecordFileOpen(s)) {
-    if (recorded > 0) wavWriteSamples(&s.voiceOutFile, recordSamples, recorded);
-    if (s.voiceRecordCloseRequest.load(std::memory_order_acquire)) {
-      waveFileCloseOut(&s.voiceOutFile);
-      s.voiceRecordCloseRequest.store(0, std::memory_order_relaxed);
-      s.voiceRecordOn.store(0, std::memory_order_release);
-    }
-  } else if (!s.voiceRecordOn.load(std::memory_order_acquire) &&
-             s.voiceRecordCloseRequest.load(std::memory_order_relaxed)) {
-    s.voiceRecordCloseRequest.store(0, std::memory_order_relaxed);
-  }
-  if (PlaybackFileOpen(s)) {
-    if (s.voicePlaybackCloseRequest.load(std::memory_order_acquire)) {
-      waveFileCloseIn(&s.voiceInFile);
-      s.voicePlaybackCloseRequest.store(0, std::memory_order_relaxed);
-      s.voicePlaybackOn.store(0, std::memory_order_release);
-    }
-  } else if (!s.voicePlaybackOn.load(std::memory_order_acquire) &&
-             s.voicePlaybackCloseRequest.load(std::memory_order_relaxed)) {
-    s.voicePlaybackCloseRequest.store(0, std::memory_order_relaxed);
-  }
+  // After the last sub-block: hand over what was recorded, then the close requests.
+  if (recorded > 0) VoiceRecordPut(recordSamples, recorded);
+  VoiceIoEndOfCall();
   s.prevCdStreaming = cdActive;
 }
 

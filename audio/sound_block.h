@@ -9,10 +9,15 @@
 // 16-bit output. After the last sub-block: the recorded samples are written, and voice files
 // are closed on request.
 //
+// With software monitoring the dry microphone, after its clean-up, is mixed over the music at
+// the microphone gain wherever the card's own microphone path would carry it: effects off, and
+// the presets that add to the dry voice (VoiceFXPresetKeepsDryVoice), not the ones that
+// replace it.
+//
 // All of the block's state is one record, soundBlock. Values the window thread (or the CD
 // reader) writes while blocks run are atomics; the rest belongs to the audio thread. The
-// block allocates nothing, takes no lock and makes no system call of its own (the voice files
-// are written and read through the WAV module's buffers).
+// block allocates nothing, takes no lock and makes no system call of its own: the voice files
+// are written and read by the I/O thread (audio/voice_io.h), woken through its doorbell.
 #pragma once
 
 #include <atomic>
@@ -62,6 +67,9 @@ struct SoundBlockState {
   std::atomic<float> balance{0.0f};  // -1 left .. +1 right
   std::atomic<float> panGain[2] = {0.70710677f, 0.70710677f};
   std::atomic<float> voicePlaybackGain{1.0f};
+  std::atomic<float> microphoneGain{1.0f};     // of the software-monitored dry voice
+  std::atomic<int32_t> softwareMonitoring{0};  // mix the dry microphone (InitSound decides)
+  std::atomic<int32_t> meterBlocks{1};         // calls per meter update (4096 / block frames)
   // Voice files: the window thread opens a file, then sets its on-flag (release); the block
   // closes it on request and then clears the request and the on-flag (release).
   std::atomic<int32_t> voicePlaybackOn{0};
@@ -79,6 +87,7 @@ struct SoundBlockState {
   float musicPeak = 1.0f;              // running peaks since the last meter update
   float micPeak = 1.0f;
   int32_t prevCdStreaming = 0;      // cdActive of the previous call
+  int32_t meterCalls = 0;           // calls since the last meter update
   int32_t recordSubBlockCount = 0;  // sub-blocks seen since recording became active
   float upsampleCarry = 0.0f;       // last voice-file sample of the previous sub-block
   MusicSource musicSource = WriteCdDataToFloat1;

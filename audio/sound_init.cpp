@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -9,7 +10,9 @@
 #include "audio/mixer.h"
 #include "audio/sound_block.h"
 #include "audio/streaming.h"
+#include "audio/voice_io.h"
 #include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -123,6 +126,33 @@ void SetUpMixerForKaraoke(MixerDevice* mixer, MixerTable* table) {
   }
 }
 
+// Who lets the singer hear the dry voice: "auto" is software monitoring unless the playback
+// mix has a line of the input the voice is recorded from (the microphone, or the line input
+// standing in for it), the card's own path.
+Monitoring ChooseMonitoring(const MixerTable& table) {
+  if (settings.monitoring != Monitoring::kAuto) return settings.monitoring;
+  const int recordedFrom = table.microphoneIndex[kMixerRecording];
+  const bool voiceFromLineIn =
+      recordedFrom >= 0 && recordedFrom == table.lineInIndex[kMixerRecording];
+  // The playback destination's microphone position may be its line input standing in.
+  const int playbackMicrophone = table.microphoneIndex[kMixerPlayback];
+  const bool playbackHasMicrophone =
+      playbackMicrophone >= 0 && playbackMicrophone != table.lineInIndex[kMixerPlayback];
+  const bool path =
+      voiceFromLineIn ? table.lineInIndex[kMixerPlayback] >= 0 : playbackHasMicrophone;
+  return path ? Monitoring::kHardware : Monitoring::kSoftware;
+}
+
+void SetUpMonitoring(MixerDevice* mixer, MixerTable* table) {
+  const Monitoring monitoring = ChooseMonitoring(*table);
+  mixerState.cardMonitoring = monitoring == Monitoring::kHardware;
+  soundBlock.softwareMonitoring.store(monitoring == Monitoring::kSoftware ? 1 : 0);
+  if (!mixerState.cardMonitoring) {
+    SetMute_Microphone(mixer, table, kMixerPlayback, 1);
+    Trace("InitSound: Monitoring %s\n", MonitoringName(monitoring));
+  }
+}
+
 bool StartThread(void* (*entry)(void*)) {
   SoundDeviceState& d = soundDevices;
   d.threadEnded.ResetEvent();
@@ -144,11 +174,18 @@ int InitSound(void* /*mainWindow*/, void* /*instance*/, int blockDivisor) {
   d.inputDriven.store(1);
   d.outputDriven.store(0);
   d.soundRunning.store(0);
+  d.geometry = GeometryForBlockFrames(ConfiguredBlockFrames());
+  soundBlock.meterBlocks.store(std::max(1, kBlockFrames / d.geometry.blockFrames));
 
   // 1. Engine buffers.
   if (!soundBlock.musicChannels[0] && !AllocateSoundBlockBuffers()) return kInitSound_NoDevices;
   if (!CurrentAudioBackend()) SetAudioBackend(CreateConfiguredAudioBackend(ReadAudioConfig()));
   AudioBackend* backend = CurrentAudioBackend();
+  // The standard geometry leaves the device's own buffering as it always was.
+  WaveDeviceGeometry deviceGeometry;
+  if (d.geometry.blockFrames != kBlockFrames)
+    deviceGeometry = {d.geometry.blockFrames, d.geometry.outputBlocks};
+  backend->SetDeviceGeometry(deviceGeometry);
   const int mixerCount = backend->MixerDeviceCount();
   LogPrintf("mixerGetNumDevs = %d\n", mixerCount);
 
@@ -182,6 +219,7 @@ int InitSound(void* /*mainWindow*/, void* /*instance*/, int blockDivisor) {
   mixerState.snapshot = table;
   ReadMixerState(mixer, &mixerState.snapshot);
   SetUpMixerForKaraoke(mixer, &table);
+  SetUpMonitoring(mixer, &table);
 
   // 7. Devices.
   d.outFormat = WAVEFORMATEX{};
@@ -219,6 +257,9 @@ int InitSound(void* /*mainWindow*/, void* /*instance*/, int blockDivisor) {
   }
 
   d.soundRunning.store(1, std::memory_order_release);
+  // Without a deadline (a card rendering as fast as it can) the block does the voice files'
+  // I/O itself, so a take plays back whole however fast the blocks come.
+  if (backend->RealTime()) StartVoiceIoThread();
   if (!okIn && okOut) {
     Trace("InitSound: kInitSound_InputFailed:  using sound output only\n");
     WriteToLogFile("InitSound: !okIn && okOut:  using sound output only\n");
@@ -229,15 +270,16 @@ int InitSound(void* /*mainWindow*/, void* /*instance*/, int blockDivisor) {
 
   // 8.
   if (d.threadStarted) {
-    Trace("InitSound: Block%d Frames%d (%g sec) Div%d Bytes in%d out%d\n", kSubBlockFrames,
-          kBlockFrames, double(kBlockFrames) / 44100.0, blockDivisor,
-          kBlockFrames * d.inFormat.nBlockAlign, d.outputBytes);
+    const int frames = d.geometry.blockFrames;
+    Trace("InitSound: Block%d Frames%d (%g sec) Div%d Bytes in%d out%d\n", kSubBlockFrames, frames,
+          double(frames) / 44100.0, blockDivisor, frames * d.inFormat.nBlockAlign, d.outputBytes);
     Trace("           %d bit input, %d-bit output\n", int(d.inFormat.wBitsPerSample),
           int(d.outFormat.wBitsPerSample));
     return result;
   }
   Trace("InitSound: CreateThread failed\n");
   d.soundRunning.store(0, std::memory_order_release);
+  StopVoiceIoThread();
   return kInitSound_ThreadFailed;
 }
 
@@ -263,6 +305,8 @@ void CloseSound() {
     }
     d.threadStarted = false;
   }
+  // The voice files' I/O thread writes out what the streaming thread handed it, then ends.
+  if (threadGone) StopVoiceIoThread();
 
   // Input: reset, then stop, reset and close.
   if (WaveInDevice* in = d.waveInHandle.load(std::memory_order_acquire)) {
@@ -281,6 +325,7 @@ void CloseSound() {
   if (mixerState.mixer) {
     RestoreMixerState(mixerState.mixer, &mixerState.snapshot);
     mixerState.mixer = nullptr;
+    mixerState.cardMonitoring = true;
     soundInit.mixer.reset();
   }
 

@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 
+#include "audio/cdda_consumer.h"
+#include "audio/cdda_ring.h"
 #include "audio/sound_block.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/audio/wave_stream.h"
 
 SoundDeviceState soundDevices;
 
@@ -48,6 +53,49 @@ int StreamStopHandOver(int* wasStreaming, const char* who) {
 
 }  // namespace
 
+BlockGeometry GeometryForBlockFrames(int blockFrames) {
+  BlockGeometry g;
+  if (blockFrames >= kBlockFrames) return g;
+  g.blockFrames = blockFrames;
+  // A period of 5.8 ms leaves little room for a late wake-up: one more block is queued.
+  g.outputBlocks = blockFrames <= 256 ? 3 : 2;
+  return g;
+}
+
+void PublishHeardPosition(WaveOutDevice* device) {
+  SoundDeviceState& d = soundDevices;
+  int64_t queued = 0;
+  if (!device || device->GetDelayFrames(&queued) != kMmSysErrNoError) {
+    // The card cannot tell: every block written and not yet handed back is still to be heard.
+    queued = 0;
+    for (int i = 0; i < d.geometry.outputBlocks; ++i)
+      if (!d.outHeaders[i].Done()) queued += d.geometry.blockFrames;
+  }
+  const int64_t written = CddaStreamBytePosition();
+  const uint32_t sequence = d.heardSequence.load(std::memory_order_relaxed);
+  d.heardSequence.store(sequence + 1, std::memory_order_seq_cst);  // odd: being written
+  d.heardBytes.store(written - 4 * queued, std::memory_order_seq_cst);
+  d.heardAtNs.store(SteadyNowNs(), std::memory_order_seq_cst);
+  d.writtenBytes.store(written, std::memory_order_seq_cst);
+  d.heardSequence.store(sequence + 2, std::memory_order_seq_cst);
+}
+
+int64_t CdPositionHeardMs() {
+  const SoundDeviceState& d = soundDevices;
+  int64_t heard = 0, at = 0, written = 0;
+  for (;;) {
+    const uint32_t before = d.heardSequence.load(std::memory_order_seq_cst);
+    heard = d.heardBytes.load(std::memory_order_seq_cst);
+    at = d.heardAtNs.load(std::memory_order_seq_cst);
+    written = d.writtenBytes.load(std::memory_order_seq_cst);
+    if (!(before & 1) && d.heardSequence.load(std::memory_order_seq_cst) == before) break;
+  }
+  if (at == 0) return 0;
+  const int64_t elapsedNs = std::max<int64_t>(SteadyNowNs() - at, 0);
+  heard = std::min(heard + elapsedNs * kCdBytesPerSecond / 1000000000, written);
+  return std::max<int64_t>(heard, 0) * 1000 / kCdBytesPerSecond;
+}
+
 void SetStreamDrainedHandler(StreamDrainedHandler handler) {
   soundDevices.drainedHandler.store(handler, std::memory_order_release);
 }
@@ -88,8 +136,8 @@ int OpenSound_InputWAVDevice(WAVEFORMATEX* format, int /*divisor*/, std::unique_
   d.waveIn = std::move(device);
   d.waveInHandle.store(d.waveIn.get(), std::memory_order_release);
 
-  d.inputBytes = kBlockFrames * format->nBlockAlign;
-  for (int i = 0; i < kInputHeaderCount; ++i) {
+  d.inputBytes = d.geometry.blockFrames * format->nBlockAlign;
+  for (int i = 0; i < d.geometry.inputBlocks; ++i) {
     WaveHeader& h = d.inHeaders[i];
     std::memset(d.inBuffers[i], 0, sizeof d.inBuffers[i]);
     h.data = d.inBuffers[i];
@@ -103,7 +151,7 @@ int OpenSound_InputWAVDevice(WAVEFORMATEX* format, int /*divisor*/, std::unique_
       Trace("OpenSound_InputWAVDevice: waveInPrepareHeader error %d %s\n", code,
             WaveInErrorText(code).c_str());
   }
-  d.inSequence = kInputHeaderCount;
+  d.inSequence = uint32_t(d.geometry.inputBlocks);
   return 1;
 }
 
@@ -157,9 +205,13 @@ int OpenSound_OutputWAVDevice(WAVEFORMATEX* format, int /*divisor*/,
   d.waveOut = std::move(device);
   d.waveOutHandle.store(d.waveOut.get(), std::memory_order_release);
 
-  d.outputBytes = kBlockFrames * format->nBlockAlign;
+  d.outputBytes = d.geometry.blockFrames * format->nBlockAlign;
   d.outIndex = 0;
-  for (int i = 0; i < kOutputHeaderCount; ++i) {
+  d.overflowPending = false;
+  d.lostBlocks.store(0, std::memory_order_relaxed);
+  d.outputStartNs = SteadyNowNs();
+  d.heardAtNs.store(0, std::memory_order_seq_cst);  // nothing heard of this engine yet
+  for (int i = 0; i < d.geometry.outputBlocks; ++i) {
     WaveHeader& h = d.outHeaders[i];
     std::memset(d.outBuffers[i], 0, sizeof d.outBuffers[i]);  // the first output is silence
     h.data = d.outBuffers[i];
@@ -198,7 +250,7 @@ int StartWAVDevices(int input) {
     code = in ? in->Start() : kMmSysErrInvalHandle;
     if (code != kMmSysErrNoError)
       Trace("StartWAVDevices: waveInStart error %d %s\n", code, WaveInErrorText(code).c_str());
-    for (int i = 0; i < kInputHeaderCount; ++i) {
+    for (int i = 0; i < d.geometry.inputBlocks; ++i) {
       code = in ? in->AddBuffer(&d.inHeaders[i]) : kMmSysErrInvalHandle;
       if (code != kMmSysErrNoError)
         Trace("StartWAVDevices: waveInAddBuffer error %s for header %d\n",
@@ -207,7 +259,7 @@ int StartWAVDevices(int input) {
   } else {
     WaveOutDevice* out = d.waveOutHandle.load(std::memory_order_acquire);
     if (d.outputDoneEvent) d.outputDoneEvent->ResetEvent();
-    for (int i = 0; i < kOutputHeaderCount; ++i) {
+    for (int i = 0; i < d.geometry.outputBlocks; ++i) {
       code = out ? out->Write(&d.outHeaders[i]) : kMmSysErrInvalHandle;
       if (code != kMmSysErrNoError)
         Trace("StartWAVDevices: waveOutWrite() failed on header%d\n", i);
@@ -216,26 +268,50 @@ int StartWAVDevices(int input) {
   return code;
 }
 
+namespace {
+
+// Moves outIndex to the next output block the card has handed back; false when it holds all.
+bool FindFreeOutput(SoundDeviceState& d) {
+  for (int tries = 0; tries < d.geometry.outputBlocks; ++tries) {
+    if (d.outHeaders[d.outIndex].Done()) return true;
+    d.outIndex = (d.outIndex + 1) % d.geometry.outputBlocks;
+  }
+  return false;
+}
+
+void WriteOutput(SoundDeviceState& d) {
+  WaveOutDevice* device = d.waveOutHandle.load(std::memory_order_acquire);
+  if (device) device->Write(&d.outHeaders[d.outIndex]);
+  PublishHeardPosition(device);
+  d.outIndex = (d.outIndex + 1) % d.geometry.outputBlocks;
+}
+
+}  // namespace
+
 void ProcessAndWAVOutput(WaveHeader* inHeader, int cdActive, int* needsStereoReset) {
   SoundDeviceState& d = soundDevices;
-  // The next output block the card has handed back.
-  bool free = false;
-  for (int tries = 0; tries < kOutputHeaderCount && !free; ++tries) {
-    free = d.outHeaders[d.outIndex].Done();
-    if (!free) d.outIndex = (d.outIndex + 1) % kOutputHeaderCount;
+  const int frames = d.geometry.blockFrames;
+  // A block kept back because the card held every output block goes out first: an output
+  // block handed back a little late costs no audio.
+  if (d.overflowPending && FindFreeOutput(d)) {
+    std::memcpy(d.outHeaders[d.outIndex].data, d.overflowBuffer, size_t(frames) * 4);
+    d.overflowPending = false;
+    WriteOutput(d);
   }
-  if (free) {
-    WaveHeader& out = d.outHeaders[d.outIndex];
-    ProcessSoundBlock(inHeader->data, out.data, kBlockFrames, &d.inFormat, cdActive,
+  if (FindFreeOutput(d)) {
+    ProcessSoundBlock(inHeader->data, d.outHeaders[d.outIndex].data, frames, &d.inFormat, cdActive,
                       needsStereoReset);
-    if (WaveOutDevice* device = d.waveOutHandle.load(std::memory_order_acquire))
-      device->Write(&out);
-    d.outIndex = (d.outIndex + 1) % kOutputHeaderCount;
+    WriteOutput(d);
   } else {
     // Every output block is still queued on the card, which may be reading it: the block is
-    // processed (the CD, the recording and the meters go on) but not played.
-    ProcessSoundBlock(inHeader->data, d.overflowBuffer, kBlockFrames, &d.inFormat, cdActive,
+    // processed (the CD, the recording and the meters go on) and kept back; a block still
+    // kept back from before is lost, so the newest audio wins.
+    ProcessSoundBlock(inHeader->data, d.overflowBuffer, frames, &d.inFormat, cdActive,
                       needsStereoReset);
+    if (d.overflowPending)
+      Trace("ProcessAndWAVOutput: an output block was lost (%d so far)\n",
+            d.lostBlocks.fetch_add(1, std::memory_order_relaxed) + 1);
+    d.overflowPending = true;
   }
 
   WaveInDevice* in = d.waveInHandle.load(std::memory_order_acquire);
@@ -255,11 +331,27 @@ void ProcessAndWAVOutput(WaveHeader* inHeader, int cdActive, int* needsStereoRes
           WaveInErrorText(code).c_str());
 }
 
+namespace {
+
+// Small blocks: the input starts half a block after an output block boundary, so each input
+// block completes midway between two output blocks coming back, and a wake-up late by less
+// than half a block costs nothing.
+void WaitForInputPhase(const SoundDeviceState& d) {
+  if (d.geometry.blockFrames >= kBlockFrames) return;
+  const int64_t period = int64_t(d.geometry.blockFrames) * 1000000000 / 44100;
+  const int64_t phase = (SteadyNowNs() - d.outputStartNs) % period;
+  const int64_t wait = (period / 2 - phase + period) % period;
+  std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
+}
+
+}  // namespace
+
 void* ThreadProcessSound_WaveInWaveOut(void* /*parameter*/) {
   SoundDeviceState& d = soundDevices;
   int stereoWasMono = 1;
   int wasStreaming = 0;
   soundBlock.cdDataReady.store(0, std::memory_order_release);
+  WaitForInputPhase(d);
   StartWAVDevices(1);
   while (d.soundRunning.load(std::memory_order_acquire)) {
     int processed = 0;
@@ -271,7 +363,7 @@ void* ThreadProcessSound_WaveInWaveOut(void* /*parameter*/) {
     // that finds several never plays them out of order.
     WaveHeader* done[kInputHeaderCount];
     int count = 0;
-    for (int i = 0; i < kInputHeaderCount; ++i)
+    for (int i = 0; i < d.geometry.inputBlocks; ++i)
       if (d.inHeaders[i].Done()) done[count++] = &d.inHeaders[i];
     for (int i = 1; i < count; ++i)
       for (int j = i; j > 0 && done[j]->user < done[j - 1]->user; --j)
@@ -311,15 +403,17 @@ void* ThreadProcessSound_WaveOut(void* /*parameter*/) {
     const int cdActive = soundBlock.cdDataReady.load(std::memory_order_acquire);
     if (wait != kWaitObject0) continue;
     WaveOutDevice* out = d.waveOutHandle.load(std::memory_order_acquire);
-    for (int i = 0; i < kOutputHeaderCount; ++i) {
+    for (int i = 0; i < d.geometry.outputBlocks; ++i) {
       WaveHeader& h = d.outHeaders[i];
       if (!h.Done()) continue;
-      ProcessSoundBlock(nullptr, h.data, kBlockFrames, &d.inFormat, cdActive, &stereoWasMono);
+      ProcessSoundBlock(nullptr, h.data, d.geometry.blockFrames, &d.inFormat, cdActive,
+                        &stereoWasMono);
       if (!out) continue;
       out->UnprepareHeader(&h);
       out->PrepareHeader(&h);
       if (out->Write(&h) != kMmSysErrNoError)
         d.outWriteFailed[i].store(1, std::memory_order_relaxed);
+      PublishHeardPosition(out);
     }
   }
   d.threadEnded.Set();

@@ -7,16 +7,20 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "audio/cdda_consumer.h"
 #include "audio/cdda_ring.h"
 #include "cd/aspi_drives.h"
+#include "cd/cdg_read.h"
+#include "cd/cdg_stream.h"
 #include "cd/play_state.h"
 #include "cd/read_commands.h"
 #include "cd/ripper.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/cd/subcode.h"
 #include "settings/settings.h"
 
 CdReaderState cdReader;
@@ -136,77 +140,6 @@ void TestForDisc(void* window, int mode) {
   if (mode == kReaderStream && player.cdState.load(std::memory_order_acquire) == CD_PLAY)
     StreamHost().DiscGone(window);
   CdReadDriver(window, kReaderStop);
-}
-
-constexpr int kRetrySectors = 1;
-
-// One read command of count sectors at position into buffer. Returns the send status; *status
-// is the read's final status.
-int SendRead(int32_t position, int32_t count, uint8_t* buffer, ScsiRequestBlock* srb) {
-  CdReaderState& c = cdReader;
-  *srb = ScsiRequestBlock{};
-  srb->command = SC_EXEC_SCSI_CMD;
-  srb->adapter = cdDrives.currentAdapter.load(std::memory_order_acquire);
-  srb->target = cdDrives.currentTarget.load(std::memory_order_acquire);
-  srb->lun = cdDrives.currentLun.load(std::memory_order_acquire);
-  srb->flags = SRB_DIR_IN | SRB_EVENT_NOTIFY;
-  srb->senseLength = kSenseLength;
-  srb->buffer = buffer;
-  srb->bufferLength = static_cast<uint32_t>(CurrentSectorSize() * count);
-  srb->postEvent = &c.readDoneEvent;
-  srb->cdbLength = BuildReadCdb(cdDrives.readMethod.load(std::memory_order_acquire), position,
-                                count, srb->lun, srb->cdb);
-  cddaRing.readError.store(1, std::memory_order_release);
-  const int sent = SendASPI32Command(srb);
-  if (sent != SS_PENDING && sent != SS_COMP) return sent;
-  const bool waited = sent == SS_COMP || c.readDoneEvent.Wait(kInfinite) == kWaitObject0;
-  if (waited && srb->status == SS_COMP) cddaRing.readError.store(0, std::memory_order_release);
-  return sent;
-}
-
-// The audio of count sectors at position into buffer, back to back (sub-channel bytes
-// dropped). A read that fails is traced and tests for the disc; with retrySectors its sectors
-// are then read one at a time, so that only those that fail again are silence. Returns the
-// sectors that are silence, or -1 when the command could not be sent.
-int32_t ReadAudio(void* window, int mode, int32_t position, int32_t count, uint8_t* buffer,
-                  int retrySectors) {
-  const int32_t sectorSize = CurrentSectorSize();
-  ScsiRequestBlock srb;
-  const int sent = SendRead(position, count, buffer, &srb);
-  if (sent != SS_PENDING && sent != SS_COMP) {
-    Trace("ReadCD: ASPI not complete or pending; returned: %d\n", sent);
-    return -1;
-  }
-  int32_t failed = 0;
-  if (srb.status != SS_COMP) {
-    Trace("ReadCD: sectors %d-%d could not be read: status %d, sense key %d, code 0x%02X\n",
-          position, position + count - 1, srb.status, SenseKey(srb), SenseCode(srb));
-    // What a failed read leaves in the buffer is not audio: it plays as silence.
-    std::memset(buffer, 0, static_cast<size_t>(sectorSize * count));
-    TestForDisc(window, mode);
-    failed = count;
-    if (retrySectors && count > 1 && !StopRequested()) {
-      failed = 0;
-      for (int32_t i = 0; i < count; ++i) {
-        uint8_t* sector = buffer + i * sectorSize;
-        ScsiRequestBlock one;
-        const int again = SendRead(position + i, 1, sector, &one);
-        if ((again != SS_PENDING && again != SS_COMP) || one.status != SS_COMP) {
-          std::memset(sector, 0, static_cast<size_t>(sectorSize));
-          ++failed;
-        }
-      }
-      Trace("ReadCD: read one at a time, %d of sectors %d-%d failed\n", failed, position,
-            position + count - 1);
-    }
-    if (failed == count) return failed;
-  }
-  if (sectorSize > kSector) {
-    // Blocks with sub-channel bytes: keep the audio of each sector, back to back.
-    for (int32_t i = 1; i < count; ++i)
-      std::memmove(buffer + i * kSector, buffer + i * sectorSize, kSector);
-  }
-  return failed;
 }
 
 // Jitter correction of slot k (N > 0): finds the previous read's last N sectors in this one
@@ -349,6 +282,69 @@ void TrackRange(int track, int32_t* start, int32_t* end) {
                       : static_cast<int32_t>(player.discLengthFrames) - 1;
 }
 
+// Whether the run starting at firstSector reads the R-W sub-channel with its audio: only when
+// the track carries CD+G, which the first sectors of the track tell. A run from the track's
+// start always looks; one from inside it (a seek, a resumed pause) goes by the last look at
+// the same track of the same drive.
+void PrepareSubcode(int mode, int32_t firstSector) {
+  CdReaderState& c = cdReader;
+  c.rawTailCount = 0;
+  c.subcodeForm = 0;
+  if (mode != kReaderStream) return;
+  const int32_t trackSector = c.rangeStartFrame - kLeadInFrames;
+  const void* device = player.device.load(std::memory_order_acquire);
+  if (firstSector == trackSector || trackSector != c.probedTrackSector ||
+      device != c.probedDevice) {
+    const RwForm form = SelectedDriveRwForm();
+    const int32_t sectors =
+        std::clamp(c.readEnd.load(std::memory_order_relaxed) - trackSector, 0, kCdgProbeSectors);
+    std::vector<uint8_t> packs;
+    std::string error;
+    const bool graphics = form != RwForm::kNone && sectors > 0 &&
+                          ReadDrivePacks(trackSector, sectors, form, &packs, &error) &&
+                          HasCdgPacks(packs.data(), packs.size() / kPackBytes);
+    c.probedTrackSector = trackSector;
+    c.probedDevice = device;
+    c.probedForm = graphics ? static_cast<int32_t>(form) : 0;
+  }
+  c.subcodeForm = c.probedForm;
+  SetCdgStreamTrack(player.currentTrack.load(std::memory_order_acquire), c.subcodeForm != 0);
+}
+
+// The sub-channel of a completed read with R-W (block bytes a sector: audio, then 96 bytes)
+// into slot k's packs. Raw data is de-interleaved here: the packs of a read's last two sectors
+// come with the next read when it continues this one.
+void TakeSubcode(int k, int32_t position, int32_t count, const uint8_t* buffer, int32_t block) {
+  CdReaderState& c = cdReader;
+  CddaRingState& r = cddaRing;
+  const int32_t trackSector = c.rangeStartFrame - kLeadInFrames;
+  uint8_t* out = r.subcode[k];
+  if (c.subcodeForm == static_cast<int32_t>(RwForm::kPacks)) {
+    for (int32_t i = 0; i < count; ++i)
+      std::memcpy(out + i * kSubcodeBytes, buffer + i * block + kSector, kSubcodeBytes);
+    r.slotSubcodeSector[k].store(position - trackSector, std::memory_order_relaxed);
+    r.slotSubcodeSectors[k].store(count, std::memory_order_relaxed);
+    return;
+  }
+  uint8_t raw[(kSectorsPerRead + 2) * kSubcodeBytes];
+  int32_t runStart = position, n = 0;
+  if (c.rawTailCount > 0 && c.rawTailSector + c.rawTailCount == position) {
+    runStart = c.rawTailSector;
+    n = c.rawTailCount;
+    std::memcpy(raw, c.rawTail, static_cast<size_t>(n) * kSubcodeBytes);
+  }
+  for (int32_t i = 0; i < count; ++i)
+    std::memcpy(raw + (n + i) * kSubcodeBytes, buffer + i * block + kSector, kSubcodeBytes);
+  n += count;
+  const size_t done = RawToPackSectors(raw, static_cast<size_t>(n), out, nullptr);
+  r.slotSubcodeSector[k].store(runStart - trackSector, std::memory_order_relaxed);
+  r.slotSubcodeSectors[k].store(static_cast<int32_t>(done), std::memory_order_relaxed);
+  c.rawTailCount = std::min(n, 2);
+  c.rawTailSector = runStart + n - c.rawTailCount;
+  std::memcpy(c.rawTail, raw + (n - c.rawTailCount) * kSubcodeBytes,
+              static_cast<size_t>(c.rawTailCount) * kSubcodeBytes);
+}
+
 }  // namespace
 
 void SetCdReaderMessagePump(CdReaderMessagePump pump) {
@@ -372,6 +368,102 @@ bool CddaStreamDrained() {
   return r.drainedEvent.Set();
 }
 
+namespace {
+
+constexpr int kRetrySectors = 1;
+
+// Bytes a sector takes in a read: its audio, then the R-W sub-channel when a CD+G track is read
+// with it.
+int32_t BlockBytes() {
+  return cdReader.subcodeForm != 0 ? kSector + kSubcodeBytes : CurrentSectorSize();
+}
+
+// One read command of count sectors at position into buffer. Returns the send status; srb
+// holds the read's final status.
+int SendRead(int32_t position, int32_t count, uint8_t* buffer, ScsiRequestBlock* srb) {
+  CdReaderState& c = cdReader;
+  const RwForm form = static_cast<RwForm>(c.subcodeForm);
+  *srb = ScsiRequestBlock{};
+  srb->command = SC_EXEC_SCSI_CMD;
+  srb->adapter = cdDrives.currentAdapter.load(std::memory_order_acquire);
+  srb->target = cdDrives.currentTarget.load(std::memory_order_acquire);
+  srb->lun = cdDrives.currentLun.load(std::memory_order_acquire);
+  srb->flags = SRB_DIR_IN | SRB_EVENT_NOTIFY;
+  srb->senseLength = kSenseLength;
+  srb->buffer = buffer;
+  srb->bufferLength = static_cast<uint32_t>(BlockBytes() * count);
+  srb->postEvent = &c.readDoneEvent;
+  srb->cdbLength = form != RwForm::kNone
+                       ? BuildReadSubchannelCdb(position, count, srb->lun, form, true, srb->cdb)
+                       : BuildReadCdb(cdDrives.readMethod.load(std::memory_order_acquire), position,
+                                      count, srb->lun, srb->cdb);
+  cddaRing.readError.store(1, std::memory_order_release);
+  const int sent = SendASPI32Command(srb);
+  if (sent != SS_PENDING && sent != SS_COMP) return sent;
+  const bool waited = sent == SS_COMP || c.readDoneEvent.Wait(kInfinite) == kWaitObject0;
+  if (waited && srb->status == SS_COMP) cddaRing.readError.store(0, std::memory_order_release);
+  return sent;
+}
+
+// The audio of count sectors at position into buffer, back to back; with a CD+G track the
+// sub-channel goes into the packs of ring slot `slot` (none when slot is -1). A read that fails
+// is traced and tests for the disc; with retrySectors its sectors are then read one at a time,
+// so that only those that fail again are silence. Returns the sectors that are silence, or -1
+// when the command could not be sent.
+int32_t ReadAudio(void* window, int mode, int32_t position, int32_t count, uint8_t* buffer,
+                  int retrySectors, int slot) {
+  CdReaderState& c = cdReader;
+  const int32_t block = BlockBytes();
+  ScsiRequestBlock srb;
+  const int sent = SendRead(position, count, buffer, &srb);
+  if (sent != SS_PENDING && sent != SS_COMP) {
+    Trace("ReadCD: ASPI not complete or pending; returned: %d\n", sent);
+    return -1;
+  }
+  if (srb.status != SS_COMP && c.subcodeForm != 0 && SenseKey(srb) == kSenseKeyIllegalRequest) {
+    // The drive gives the sub-channel but not with the audio: the track plays without its
+    // graphics, and this read goes again the usual way.
+    Trace("ReadCD: the drive does not read audio with the R-W sub-channel; no CD+G\n");
+    c.subcodeForm = c.probedForm = 0;
+    SetCdgStreamTrack(player.currentTrack.load(std::memory_order_acquire), false);
+    return ReadAudio(window, mode, position, count, buffer, retrySectors, slot);
+  }
+  int32_t failed = 0;
+  if (srb.status != SS_COMP) {
+    Trace("ReadCD: sectors %d-%d could not be read: status %d, sense key %d, code 0x%02X\n",
+          position, position + count - 1, srb.status, SenseKey(srb), SenseCode(srb));
+    // What a failed read leaves in the buffer is not audio: it plays as silence.
+    std::memset(buffer, 0, static_cast<size_t>(block * count));
+    c.rawTailCount = 0;
+    TestForDisc(window, mode);
+    failed = count;
+    if (retrySectors && count > 1 && !StopRequested()) {
+      failed = 0;
+      for (int32_t i = 0; i < count; ++i) {
+        uint8_t* sector = buffer + i * block;
+        ScsiRequestBlock one;
+        const int again = SendRead(position + i, 1, sector, &one);
+        if ((again != SS_PENDING && again != SS_COMP) || one.status != SS_COMP) {
+          std::memset(sector, 0, static_cast<size_t>(block));
+          ++failed;
+        }
+      }
+      Trace("ReadCD: read one at a time, %d of sectors %d-%d failed\n", failed, position,
+            position + count - 1);
+    }
+    if (failed == count) return failed;
+  }
+  if (block > kSector) {
+    if (c.subcodeForm != 0 && slot >= 0) TakeSubcode(slot, position, count, buffer, block);
+    // Blocks with sub-channel bytes: keep the audio of each sector, back to back.
+    for (int32_t i = 1; i < count; ++i)
+      std::memmove(buffer + i * kSector, buffer + i * block, kSector);
+  }
+  return failed;
+}
+
+}  // namespace
+
 int ReadCD(void* window, int mode) {
   CdReaderState& c = cdReader;
   CddaRingState& r = cddaRing;
@@ -387,10 +479,12 @@ int ReadCD(void* window, int mode) {
                             std::memory_order_relaxed);
   r.slotData[k].store(0, std::memory_order_relaxed);
   r.slotLength[k].store(count * kSector, std::memory_order_relaxed);
+  r.slotSubcodeSectors[k].store(0, std::memory_order_relaxed);
+  r.slotTrackSector[k].store(c.rangeStartFrame - kLeadInFrames, std::memory_order_relaxed);
   c.readPosition.store(position + count, std::memory_order_relaxed);
 
   const int32_t failed =
-      ReadAudio(window, mode, position, count, buffer, mode == kReaderRip ? kRetrySectors : 0);
+      ReadAudio(window, mode, position, count, buffer, mode == kReaderRip ? kRetrySectors : 0, k);
   if (failed < 0) {
     c.unreadableSectors.fetch_add(count, std::memory_order_relaxed);
     return 1;  // the chunk is skipped
@@ -398,8 +492,8 @@ int ReadCD(void* window, int mode) {
   c.unreadableSectors.fetch_add(failed, std::memory_order_relaxed);
   PostProcess(k, count * kSector, mode, [&] {
     // Into a scratch buffer first: a failed read again leaves the slot's audio as it was.
-    std::vector<uint8_t> again(static_cast<size_t>(count) * CurrentSectorSize());
-    if (ReadAudio(window, mode, position, count, again.data(), 0) == 0)
+    std::vector<uint8_t> again(static_cast<size_t>(count) * BlockBytes());
+    if (ReadAudio(window, mode, position, count, again.data(), 0, -1) == 0)
       std::memcpy(buffer, again.data(), static_cast<size_t>(count) * kSector);
   });
   return 1;
@@ -444,6 +538,7 @@ void ReadTrack(int trackIndex, void* window, int mode) {
   c.readDoneEvent.ResetEvent();
 
   for (;;) {
+    PrepareSubcode(mode, first);
     const int32_t run = BeginRun(first);
     c.readPosition.store(first, std::memory_order_relaxed);
     c.runBytes = std::max<int64_t>(c.readEnd.load(std::memory_order_relaxed) - first, 0) * kSector;

@@ -5,6 +5,10 @@
 // range to range as its host (the player) says; in rip mode every chunk goes to the WAV writer
 // (cd/ripper.h). The play range and the hand-over flags are the player's state (cd/play_state.h).
 //
+// A track that carries CD+G (its first sectors are probed when a run starts) is streamed with
+// READ CD and its R-W sub-channel; the packs travel in the ring beside the audio
+// (cd/cdg_stream.h). Every other track is read as before.
+//
 // The reader runs on the CDDA reader thread the CDDA manager starts for a play (or, for a rip,
 // on the caller's thread). Other threads only raise the stop flag through the manager.
 #pragma once
@@ -73,6 +77,17 @@ struct CdReaderState {
   std::atomic<int32_t> pauseRequested{0};
   // Tests: the reader thread cannot be created.
   std::atomic<int32_t> failThreadCreation{0};
+
+  // CD+G (reader thread): the R-W form the run reads with its audio (an RwForm, 0 for the
+  // audio alone); the raw sub-channel of the last sectors read, whose packs need the sectors
+  // after them; the last track probed for CD+G (its first sector, drive and answer).
+  int32_t subcodeForm = 0;
+  uint8_t rawTail[2 * 96] = {};
+  int32_t rawTailSector = 0;
+  int32_t rawTailCount = 0;
+  int32_t probedTrackSector = -1;
+  const void* probedDevice = nullptr;
+  int32_t probedForm = 0;
 };
 
 extern CdReaderState cdReader;

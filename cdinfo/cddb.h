@@ -77,5 +77,5 @@ int CddbQueryAndRead(int trackCount, const uint32_t* positions, const uint32_t* 
 void GetCDDBsites(void* window);
 // Refreshes settings.servers from the master site; 0 or -1 (the old list stays).
 int UpdateCddbSites();
-// Waits until no lookup or server-list thread runs; false on time-out.
+// Waits until no lookup, server-list or lyrics thread runs; false on time-out.
 bool WaitForCddbWorkers(uint32_t timeoutMs);

@@ -25,6 +25,10 @@ constexpr const char* kStarHeading = "****Lyrics for Track";
 
 CdInfoHost defaultHost;
 
+// Serialises the rewrites of the current file: a fetch on the lookup worker and an edit on the
+// window thread each read, change and write the whole file.
+std::mutex fileEditLock;
+
 // The CDDB answer of the lookup under way, in a file of its own beside temp.txt.
 struct LookupAnswer {
   std::mutex lock;
@@ -199,6 +203,10 @@ int ChooseCd(void* window, const std::vector<std::string>& matches) {
   return picked >= 0 && static_cast<size_t>(picked) < matches.size() ? picked : -1;
 }
 
+int CdInfoHost::SelectSong(void*, const std::vector<std::string>& lines) {
+  return lines.empty() ? -1 : 0;
+}
+
 void SetCdInfoHost(CdInfoHost* host) {
   cdInfo.host.store(host, std::memory_order_release);
 }
@@ -246,6 +254,14 @@ class WindowThreadHost final : public CdInfoHost {
   int SelectCd(void* window, const std::vector<std::string>& entries) override {
     int picked = -1;  // nothing picked when the dialog cannot be shown
     CallOnWindowThread([&] { picked = InstalledHost().SelectCd(window, entries); });
+    return picked;
+  }
+  void ShowLyricsStatus(void* window, const std::string& text) override {
+    Post([window, text] { InstalledHost().ShowLyricsStatus(window, text); });
+  }
+  int SelectSong(void* window, const std::vector<std::string>& lines) override {
+    int picked = -1;  // nothing picked when the dialog cannot be shown
+    CallOnWindowThread([&] { picked = InstalledHost().SelectSong(window, lines); });
     return picked;
   }
 
@@ -440,6 +456,16 @@ bool MarkNotFoundInText(std::string* text, int track) {
   return true;
 }
 
+bool SectionHoldsLyrics(std::string_view text, int track) {
+  std::string lyrics;
+  if (!TrackLyricsFromText(text, track, &lyrics)) return false;
+  const size_t first = lyrics.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return false;
+  const size_t last = lyrics.find_last_not_of(" \t\r\n");
+  const std::string_view body = std::string_view(lyrics).substr(first, last + 1 - first);
+  return body != kNoLyricsText && body != kLyricsNotFoundText;
+}
+
 void CarryLyrics(std::string_view oldText, std::string* newText, const CdTitles& titles,
                  int lastTrack) {
   lastTrack = std::min(lastTrack, kMaxTitleTracks - 1);
@@ -462,6 +488,7 @@ void CarryLyrics(std::string_view oldText, std::string* newText, const CdTitles&
 // ---- Files ---------------------------------------------------------------------------------
 
 int RemoveCarriageReturns(const std::string& path) {
+  std::lock_guard<std::mutex> guard(fileEditLock);
   std::string text;
   if (!ReadWholeFile(path, &text, true)) return -1;
   if (text.find('\r') == std::string::npos && !text.empty() && text.back() == '\n') return 1;
@@ -619,10 +646,16 @@ void ShowTrackLyrics(void* window, int track) {
   host.ShowLyrics(window, lyrics);
 }
 
-int ReplaceLyricsSection(void*, int track, const std::string& sectionText) {
+int ReplaceLyricsSection(void* window, int track, const std::string& sectionText) {
+  return StoreLyricsSection(window, track, sectionText, false);
+}
+
+int StoreLyricsSection(void*, int track, const std::string& sectionText, bool keepWritten) {
+  std::lock_guard<std::mutex> guard(fileEditLock);
   const std::string path = CurrentInfoFile();
   std::string text;
   if (path.empty() || !ReadWholeFile(path, &text)) return -1;
+  if (keepWritten && SectionHoldsLyrics(text, track)) return 0;
   if (!ReplaceLyricsInText(&text, track, sectionText)) {
     Trace("didnt find heading\n");
     return -1;
@@ -630,10 +663,18 @@ int ReplaceLyricsSection(void*, int track, const std::string& sectionText) {
   return WriteInfoText(path, std::move(text)) ? 1 : -1;
 }
 
+bool TrackHasLyrics(int track) {
+  std::lock_guard<std::mutex> guard(fileEditLock);
+  std::string text;
+  return ReadWholeFile(CurrentInfoFile(), &text) && SectionHoldsLyrics(text, track);
+}
+
 void MarkLyricsNotFound(void*, int track) {
+  std::lock_guard<std::mutex> guard(fileEditLock);
   const std::string path = CurrentInfoFile();
   std::string text;
   if (path.empty() || !ReadWholeFile(path, &text)) return;
+  if (SectionHoldsLyrics(text, track)) return;
   if (MarkNotFoundInText(&text, track)) WriteInfoText(path, std::move(text));
 }
 

@@ -32,6 +32,8 @@ inline constexpr const char* kLyricsMissingText = "Lyrics not found for this son
 
 // What the CD information code needs from the player and the GUI. The GUI implements it;
 // tests record the calls. The player-state defaults read the layout the player handed over.
+// The CDDB and lyrics workers call it from their own thread: the GUI's implementation posts
+// display calls to the window thread, and runs a dialog there while the worker waits.
 class CdInfoHost {
  public:
   virtual ~CdInfoHost() = default;
@@ -54,6 +56,14 @@ class CdInfoHost {
   // calling thread. Returns the position of the entry selected when the dialog closes (OK,
   // Cancel or a double click), -1 for none. The default picks the preselected first entry.
   virtual int SelectCd(void* window, const std::vector<std::string>& entries);
+  // The lyrics panel's status text (connection and progress of a lyrics fetch); StartBlink
+  // makes it blink.
+  virtual void ShowLyricsStatus(void* /*window*/, const std::string& /*text*/) {}
+  // The "Select Song" dialog: "Please select the correct song below:" and "Format is:     Song
+  // Title  /  Album  /  Artist" above a list of the given lines ("None of the above" last), the
+  // first preselected, modal. Returns the index of the selected line when the dialog closes (OK,
+  // Cancel or a double click), -1 for none. The default takes the preselected first line.
+  virtual int SelectSong(void* window, const std::vector<std::string>& lines);
 };
 
 inline constexpr const char* kNoneOfTheAbove = "None of the above";
@@ -112,7 +122,14 @@ int FetchAnyLyricsFromOldFile(const std::string& newPath, const std::string& old
 void ShowTrackLyrics(void* window, int track);
 // Replaces one track's lyrics section (heading line included in sectionText); 1 or -1.
 int ReplaceLyricsSection(void* window, int track, const std::string& sectionText);
+// Puts "Lyrics for this song were not found on the Internet" in the section of track, unless
+// the section holds lyrics (hand-written ones are never replaced by that note).
 void MarkLyricsNotFound(void* window, int track);
+// Stores a fetched section: 1 when stored, 0 when keepWritten and the section already holds
+// lyrics (left as it is), -1 when the file cannot be read or written or has no such section.
+int StoreLyricsSection(void* window, int track, const std::string& sectionText, bool keepWritten);
+// Whether the section of track in the current file holds lyrics.
+bool TrackHasLyrics(int track);
 // Writes one track's lyrics to the lyrics edit file; 0 or -1.
 int ExtractLyricsForEditing(int track);
 // Removes every "\r" from the file and makes it end with a line end; 1 or -1.
@@ -144,6 +161,9 @@ bool TrackLyricsFromText(std::string_view text, int track, std::string* lyrics);
 std::string LyricsHeading(int track, std::string_view title);
 bool ReplaceLyricsInText(std::string* text, int track, std::string_view sectionText);
 bool MarkNotFoundInText(std::string* text, int track);
+// True when the section of track holds lyrics: anything but nothing, the default note or the
+// not-found note.
+bool SectionHoldsLyrics(std::string_view text, int track);
 // Replaces the sections of newText by the lyrics found in oldText, under the new titles.
 void CarryLyrics(std::string_view oldText, std::string* newText, const CdTitles& titles,
                  int lastTrack);

@@ -26,8 +26,12 @@ Workers& WorkerState() {
   return workers;
 }
 
+thread_local bool onWorker = false;
+
 void Run(const std::function<void()>& work) {
+  onWorker = true;
   work();
+  onWorker = false;
   Workers& workers = WorkerState();
   std::lock_guard<std::mutex> guard(workers.lock);
   ReleaseHttpClient();
@@ -67,6 +71,16 @@ bool StartLookupWorker(const char* caller, const char* failureTrace, std::functi
     delete order;
   }
   return true;
+}
+
+bool LookupWorkerBusy() {
+  Workers& workers = WorkerState();
+  std::lock_guard<std::mutex> guard(workers.lock);
+  return workers.running;
+}
+
+bool OnLookupWorker() {
+  return onWorker;
 }
 
 bool WaitForLookupWorkers(uint32_t timeoutMs) {

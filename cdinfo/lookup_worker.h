@@ -12,3 +12,7 @@
 bool StartLookupWorker(const char* caller, const char* failureTrace, std::function<void()> work);
 // Waits until no lookup thread runs; false on time-out.
 bool WaitForLookupWorkers(uint32_t timeoutMs);
+// True while a lookup thread runs (the window offers no Internet command meanwhile).
+bool LookupWorkerBusy();
+// True on the thread of a running lookup: work chained after it runs there directly.
+bool OnLookupWorker();

@@ -7,6 +7,7 @@
 #include "cdinfo/cddb.h"
 #include "cdinfo/info_file.h"
 #include "cdinfo/lookup_worker.h"
+#include "cdinfo/lyrics_fetch.h"
 #include "cdinfo/musicbrainz.h"
 #include "cdinfo/text_util.h"
 #include "diagnostics/diagnostics.h"
@@ -96,7 +97,8 @@ void GetCdInfoFromInternet(void* window) {
   const std::string url = settings.musicBrainzUrl;
   StartLookupWorker("GetCdInfoFromInternet", "GetCdInfoFromInternet: CreateThread failed\n",
                     [window, service, url] {
-                      // Work that follows a lookup which found new titles goes after this.
-                      LookUpTitles(window, service, url);
+                      // New titles: the tracks without lyrics get theirs on the same worker.
+                      if (LookUpTitles(window, service, url) == kTitlesLookedUp)
+                        FetchLyricsAfterTitleLookup(window);
                     });
 }

@@ -280,6 +280,10 @@ void ApplyParameter(VoiceFX* fx, int which, float v) {
 
 }  // namespace
 
+bool VoiceFXPresetKeepsDryVoice(int preset) {
+  return preset >= 1 && preset <= 4;
+}
+
 const char* VoiceFXPresetName(int preset) {
   static const char* const kNames[kVoiceFXPresets] = {"ConcertHall",
                                                       "Shower",

@@ -83,6 +83,9 @@ struct VoiceFX {
 
 // "ConcertHall" .. "PitchShift"; "" for 18..20; "Bogus" for other numbers.
 const char* VoiceFXPresetName(int preset);
+// The presets that add to the dry voice the listener hears beside them (1-4, the reverbs and
+// the echo); the others replace it.
+bool VoiceFXPresetKeepsDryVoice(int preset);
 
 void DefaultVoiceFX(VoiceFX* fx);
 void SetVoiceFX_SamplingFrequency(VoiceFX* fx, double samplingFrequency);

@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include <pwd.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -131,6 +132,40 @@ bool ParseTitleService(const std::string& text, TitleService* service) {
   return false;
 }
 
+namespace {
+struct MonitoringRow {
+  Monitoring monitoring;
+  const char* name;
+};
+constexpr MonitoringRow kMonitoringNames[] = {{Monitoring::kAuto, "auto"},
+                                              {Monitoring::kHardware, "hardware"},
+                                              {Monitoring::kSoftware, "software"},
+                                              {Monitoring::kOff, "off"}};
+}  // namespace
+
+const char* MonitoringName(Monitoring monitoring) {
+  for (const MonitoringRow& row : kMonitoringNames)
+    if (row.monitoring == monitoring) return row.name;
+  return kMonitoringNames[0].name;
+}
+
+Monitoring MonitoringOfName(const std::string& name) {
+  for (const MonitoringRow& row : kMonitoringNames)
+    if (name == row.name) return row.monitoring;
+  return Monitoring::kAuto;
+}
+
+int NearestBlockFrames(int frames) {
+  int best = kBlockFrameChoices[0];
+  for (int choice : kBlockFrameChoices)
+    if (std::abs(choice - frames) < std::abs(best - frames)) best = choice;
+  return best;
+}
+
+int ConfiguredBlockFrames() {
+  return settings.lowLatency ? NearestBlockFrames(settings.blockFrames) : kStandardBlockFrames;
+}
+
 std::string DefaultDatabasePath() {
   std::string base;
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
@@ -143,6 +178,11 @@ std::string DefaultDatabasePath() {
     if (error) Trace("GetCurrentDirectory did not work in load_options\n");
   }
   return base + "/sorn-karaoke/CD Data/";
+}
+
+std::string LyricsServiceName(const std::string& value) {
+  return strcasecmp(value.c_str(), kLyricsServiceSite) == 0 ? kLyricsServiceSite
+                                                            : kLyricsServiceLrclib;
 }
 
 void SetDefaultServerList() {
@@ -186,9 +226,14 @@ void SetFirstRunDefaults() {
   settings.firstCd = 1;
   settings.useFullScreen = 0;
   settings.lyricsHost = kDefaultLyricsHost;
+  settings.monitoring = Monitoring::kAuto;
+  settings.lowLatency = 0;
+  settings.blockFrames = kDefaultLowLatencyBlockFrames;
   settings.titleService = TitleService::kAuto;
   settings.musicBrainzUrl = kDefaultMusicBrainzUrl;
   settings.cddbClientName = kDefaultCddbClientName;
+  settings.lyricsService = kLyricsServiceLrclib;
+  settings.lyricsUrl = kDefaultLyricsUrl;
 
   settings.databasePath = DefaultDatabasePath();
   std::error_code error;
@@ -232,12 +277,20 @@ int LoadSettings() {
   settings.firstCddb = ReadInt(k, "First cddb", 1, 0, 1);
   settings.firstCd = ReadInt(k, "First CD", 1, 0, 1);
   settings.lyricsHost = ReadString(k, "Lyrics Add", kDefaultLyricsHost, 200);
+  settings.lyricsService =
+      LyricsServiceName(ReadString(k, "Lyrics Service", kLyricsServiceLrclib, 20));
+  settings.lyricsUrl = ReadString(k, "Lyrics URL", kDefaultLyricsUrl, 260);
+  if (settings.lyricsUrl.empty()) settings.lyricsUrl = kDefaultLyricsUrl;
   settings.audioCdLevel = ReadLevel(k, "Audio CD Level", 7.0f);
   settings.audioMicrophoneLevel = ReadLevel(k, "Audio Microphone Level", 7.0f);
   settings.useFullScreen = ReadInt(k, "Use Full Screen", 0, 0, 1);
   settings.panelDisplay = ReadInt(k, "Panel Display", 0, 0, 1);
   settings.useSplashScreen = ReadInt(k, "Use Splash Screen", 1, 0, 1);
   settings.browser = ReadString(k, "Browser", "none", 260);
+  settings.monitoring = MonitoringOfName(ReadString(k, "Monitoring", "auto", 20));
+  settings.lowLatency = ReadInt(k, "Low Latency", 0, 0, 1);
+  settings.blockFrames = NearestBlockFrames(
+      ReadInt(k, "Block Frames", kDefaultLowLatencyBlockFrames, 0, kStandardBlockFrames * 2));
   settings.titleService = ReadTitleService(k);
   settings.musicBrainzUrl = ReadString(k, "MusicBrainz URL", kDefaultMusicBrainzUrl, 260);
   if (settings.musicBrainzUrl.empty()) settings.musicBrainzUrl = kDefaultMusicBrainzUrl;
@@ -293,12 +346,17 @@ void SaveSettings() {
   key->Write("First cddb", IntText(Clamp(settings.firstCddb, 0, 1)));
   key->Write("First CD", IntText(Clamp(settings.firstCd, 0, 1)));
   key->Write("Lyrics Add", settings.lyricsHost);
+  key->Write("Lyrics Service", LyricsServiceName(settings.lyricsService));
+  key->Write("Lyrics URL", settings.lyricsUrl);
   key->Write("Audio CD Level", LevelText(settings.audioCdLevel));
   key->Write("Audio Microphone Level", LevelText(settings.audioMicrophoneLevel));
   key->Write("Use Full Screen", IntText(settings.useFullScreen));
   key->Write("Panel Display", IntText(settings.panelDisplay));
   key->Write("Use Splash Screen", IntText(settings.useSplashScreen));
   key->Write("Browser", settings.browser);
+  key->Write("Monitoring", MonitoringName(settings.monitoring));
+  key->Write("Low Latency", IntText(Clamp(settings.lowLatency, 0, 1)));
+  key->Write("Block Frames", IntText(NearestBlockFrames(settings.blockFrames)));
   key->Write("Title Service", TitleServiceName(settings.titleService));
   key->Write("MusicBrainz URL", settings.musicBrainzUrl);
   key->Write("CDDB Client Name", settings.cddbClientName);

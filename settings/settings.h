@@ -10,6 +10,10 @@ inline constexpr int kMaxCddbServers = 16;
 inline constexpr size_t kServerTextMax = 50;  // characters kept per server-list entry
 inline constexpr const char* kPlaceholderHelloHost = "localhost";
 inline constexpr const char* kDefaultLyricsHost = "lyrics.example.org";
+// Lyrics services: the LRCLIB web API (the default) or the lyrics site at "Lyrics Add".
+inline constexpr const char* kLyricsServiceLrclib = "lrclib";
+inline constexpr const char* kLyricsServiceSite = "site";
+inline constexpr const char* kDefaultLyricsUrl = "https://lrclib.net";
 inline constexpr const char* kDefaultMusicBrainzUrl = "https://musicbrainz.org";
 // The name the CDDB client says hello with; a server that registers clients needs its own.
 inline constexpr const char* kDefaultCddbClientName = "SornKaraoke";
@@ -23,6 +27,21 @@ enum class TitleService : int {
 // The stored text of a service, and back; false for an unknown text.
 const char* TitleServiceName(TitleService service);
 bool ParseTitleService(const std::string& text, TitleService* service);
+
+// How the singer hears the dry voice ("Monitoring"): through the sound card's own microphone
+// path in the playback mix (hardware), mixed in by the engine (software), not at all (off), or
+// software when the card has no such path (auto, the default).
+enum class Monitoring { kAuto, kHardware, kSoftware, kOff };
+const char* MonitoringName(Monitoring monitoring);  // "auto", "hardware", "software", "off"
+// The mode of a stored name; an unknown name gives auto.
+Monitoring MonitoringOfName(const std::string& name);
+
+// Device block sizes the low-latency mode offers ("Block Frames"); 4096 is the standard block.
+inline constexpr int kBlockFrameChoices[] = {256, 512, 1024, 4096};
+inline constexpr int kStandardBlockFrames = 4096;
+inline constexpr int kDefaultLowLatencyBlockFrames = 256;
+// The allowed block size nearest to a value.
+int NearestBlockFrames(int frames);
 
 struct CddbServerEntry {
   std::string address;   // host name
@@ -50,6 +69,12 @@ struct Settings {
   TitleService titleService = TitleService::kAuto;      // "Title Service"
   std::string musicBrainzUrl = kDefaultMusicBrainzUrl;  // "MusicBrainz URL"
   std::string cddbClientName = kDefaultCddbClientName;  // "CDDB Client Name"
+  // "Lyrics Service": "lrclib" or "site" (the lyrics site at "Lyrics Add").
+  std::string lyricsService = kLyricsServiceLrclib;
+  std::string lyricsUrl = kDefaultLyricsUrl;        // "Lyrics URL": LRCLIB's address
+  Monitoring monitoring = Monitoring::kAuto;        // "Monitoring"
+  int lowLatency = 0;                               // "Low Latency" 0..1
+  int blockFrames = kDefaultLowLatencyBlockFrames;  // "Block Frames" 256, 512, 1024, 4096
   int internetDeadline = 120;  // "Internet Deadline": seconds one exchange lasts at most
 
   CddbServerEntry servers[kMaxCddbServers];
@@ -73,7 +98,11 @@ void SetFirstRunDefaults();
 void ReadMailIdentity();
 // The built-in CDDB server list.
 void SetDefaultServerList();
+// Frames of one device block: "Block Frames" with "Low Latency" on, else 4096.
+int ConfiguredBlockFrames();
 // Host of the chosen server; the first server when the index points past the list.
 std::string ChosenServerHost();
+// "site" when the value names the lyrics site, else "lrclib" (the default for anything else).
+std::string LyricsServiceName(const std::string& value);
 // The first-run CD information folder: $XDG_DATA_HOME/sorn-karaoke/CD Data/.
 std::string DefaultDatabasePath();

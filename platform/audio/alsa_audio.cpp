@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "diagnostics/diagnostics.h"
 #include "platform/audio/wave_stream.h"
@@ -55,8 +56,12 @@ int CodeOfOpenError(int err) {
   }
 }
 
-// Sets 44,100 Hz interleaved PCM in the format's width and channels. Returns 0 or a code.
-int ConfigurePcm(snd_pcm_t* pcm, const WaveDeviceFormat& format, bool capture) {
+// Sets 44,100 Hz interleaved PCM in the format's width and channels, with the period and
+// buffer the geometry asks for (none: 1024-frame periods, a 4096-frame playback and a
+// 16384-frame capture buffer), and traces what the device granted. Returns 0 or a code; the
+// granted buffer and period in *granted.
+int ConfigurePcm(snd_pcm_t* pcm, const WaveDeviceFormat& format, bool capture,
+                 const WaveDeviceGeometry& geometry, WaveDeviceGeometry* granted) {
   if (format.wFormatTag != 1 || format.nSamplesPerSec == 0 ||
       (format.wBitsPerSample != 8 && format.wBitsPerSample != 16))
     return kWavErrBadFormat;
@@ -64,8 +69,13 @@ int ConfigurePcm(snd_pcm_t* pcm, const WaveDeviceFormat& format, bool capture) {
   if (snd_pcm_hw_params_malloc(&params) < 0) return kMmSysErrNoMem;
   int code = kMmSysErrNoError;
   unsigned rate = format.nSamplesPerSec;
-  snd_pcm_uframes_t period = 1024;
-  snd_pcm_uframes_t buffer = capture ? 16384 : 4096;
+  const bool asked = geometry.periodFrames > 0 && geometry.periods > 0;
+  snd_pcm_uframes_t period = asked ? snd_pcm_uframes_t(geometry.periodFrames) : 1024;
+  // Capture is read as each period completes: a deeper buffer only guards against overruns.
+  snd_pcm_uframes_t buffer = !asked    ? (capture ? 16384 : 4096)
+                             : capture ? period * 8
+                                       : period * snd_pcm_uframes_t(geometry.periods);
+  const snd_pcm_uframes_t askedPeriod = period, askedBuffer = buffer;
   if (snd_pcm_hw_params_any(pcm, params) < 0 ||
       snd_pcm_hw_params_set_access(pcm, params, SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
       snd_pcm_hw_params_set_format(
@@ -80,13 +90,24 @@ int ConfigurePcm(snd_pcm_t* pcm, const WaveDeviceFormat& format, bool capture) {
     if (snd_pcm_hw_params(pcm, params) < 0) code = kWavErrBadFormat;
   }
   snd_pcm_hw_params_free(params);
+  if (code == kMmSysErrNoError) {
+    snd_pcm_get_params(pcm, &buffer, &period);
+    Trace("AlsaWaveDevice: %s %s period %lu buffer %lu frames (asked %lu, %lu)\n",
+          snd_pcm_name(pcm), capture ? "capture" : "playback", (unsigned long)period,
+          (unsigned long)buffer, (unsigned long)askedPeriod, (unsigned long)askedBuffer);
+    granted->periodFrames = int(period);
+    granted->periods = period ? int(buffer / period) : 0;
+  }
   return code;
 }
 
 class AlsaPort : public WavePort {
  public:
-  AlsaPort(snd_pcm_t* pcm, bool capture, const WaveDeviceFormat& format)
-      : pcm_(pcm), capture_(capture), format_(format) {}
+  AlsaPort(snd_pcm_t* pcm, bool capture, const WaveDeviceFormat& format,
+           const WaveDeviceGeometry& granted)
+      : pcm_(pcm), capture_(capture), format_(format), granted_(granted) {
+    if (!capture_) ReportHeldFrames(format_.nBlockAlign, format_.nSamplesPerSec);
+  }
   ~AlsaPort() override { Close(); }
 
   uint32_t Transfer(uint8_t* data, uint32_t bytes, const std::atomic<bool>& interrupt) override {
@@ -99,14 +120,15 @@ class AlsaPort : public WavePort {
                                      : snd_pcm_writei(pcm_, at, frames - done);
       if (r == -EAGAIN) {
         int w = snd_pcm_wait(pcm_, 20);
-        if (w < 0 && snd_pcm_recover(pcm_, w, 1) < 0) return Failed(data, bytes, w, interrupt);
+        if (w < 0 && !Recover(w)) return Failed(data, bytes, w, interrupt);
         continue;
       }
       if (r < 0) {
-        if (snd_pcm_recover(pcm_, int(r), 1) < 0) return Failed(data, bytes, int(r), interrupt);
+        if (!Recover(int(r))) return Failed(data, bytes, int(r), interrupt);
         continue;
       }
       done += snd_pcm_uframes_t(r);
+      if (!capture_) NoteDelay(int64_t(frames - done));
     }
     return done == frames ? bytes : uint32_t(done * frameBytes);
   }
@@ -128,6 +150,35 @@ class AlsaPort : public WavePort {
   }
 
  private:
+  // An underrun or overrun (-EPIPE) or a suspend: snd_pcm_recover prepares the device again.
+  // An xrun is counted and traced; after a playback underrun the buffer is filled with silence
+  // up to the configured queue less one period, so the latency is what it was before.
+  bool Recover(int err) {
+    if (snd_pcm_recover(pcm_, err, 1) < 0) return false;
+    if (err != -EPIPE) return true;
+    CountXrun("AlsaWaveDevice", capture_);
+    if (!capture_ && granted_.periods > 1) {
+      const snd_pcm_uframes_t pad =
+          snd_pcm_uframes_t(granted_.periods - 1) * snd_pcm_uframes_t(granted_.periodFrames);
+      std::vector<uint8_t> silence(pad * format_.nBlockAlign,
+                                   format_.wBitsPerSample == 8 ? 0x80 : 0);
+      snd_pcm_sframes_t w = snd_pcm_writei(pcm_, silence.data(), pad);
+      (void)w;  // a refused pad leaves the device to restart on the next write
+    }
+    return true;
+  }
+
+  // After a write: the device plays what it holds (snd_pcm_delay) from now on; `pending` more
+  // frames of this transfer wait.
+  void NoteDelay(int64_t pending) {
+    snd_pcm_sframes_t delay = 0;
+    if (snd_pcm_delay(pcm_, &delay) < 0) delay = 0;
+    const int64_t now = SteadyNowNs();
+    NoteHeldFrames(now + int64_t(std::max<snd_pcm_sframes_t>(delay, 0)) * 1000000000 /
+                             std::max<uint32_t>(format_.nSamplesPerSec, 1),
+                   pending);
+  }
+
   // A device that stopped working: traced once, then buffers pass at the device's pace (input
   // as silence), so the engine's streaming goes on instead of spinning.
   uint32_t Failed(uint8_t* data, uint32_t bytes, int err, const std::atomic<bool>& interrupt) {
@@ -148,6 +199,7 @@ class AlsaPort : public WavePort {
   snd_pcm_t* pcm_;
   const bool capture_;
   const WaveDeviceFormat format_;
+  const WaveDeviceGeometry granted_;
   bool failed_ = false;
 };
 
@@ -592,16 +644,18 @@ class AlsaBackend : public AudioBackend {
   explicit AlsaBackend(AlsaAudioOptions options) : options_(std::move(options)) {}
 
   const char* Name() const override { return "alsa"; }
+  void SetDeviceGeometry(const WaveDeviceGeometry& geometry) override { geometry_ = geometry; }
 
   int OpenWaveIn(const WaveDeviceFormat& format, Event* doneEvent, bool queryOnly,
                  std::unique_ptr<WaveInDevice>* device) override {
     snd_pcm_t* pcm = nullptr;
-    if (int code = Open(format, true, &pcm)) return code;
+    WaveDeviceGeometry granted;
+    if (int code = Open(format, true, &pcm, &granted)) return code;
     if (queryOnly) {
       snd_pcm_close(pcm);
       return kMmSysErrNoError;
     }
-    *device = std::make_unique<StreamWaveIn>(std::make_unique<AlsaPort>(pcm, true, format),
+    *device = std::make_unique<StreamWaveIn>(std::make_unique<AlsaPort>(pcm, true, format, granted),
                                              doneEvent, false);
     return kMmSysErrNoError;
   }
@@ -609,9 +663,10 @@ class AlsaBackend : public AudioBackend {
   int OpenWaveOut(const WaveDeviceFormat& format, Event* doneEvent,
                   std::unique_ptr<WaveOutDevice>* device) override {
     snd_pcm_t* pcm = nullptr;
-    if (int code = Open(format, false, &pcm)) return code;
-    *device = std::make_unique<StreamWaveOut>(std::make_unique<AlsaPort>(pcm, false, format),
-                                              doneEvent, false);
+    WaveDeviceGeometry granted;
+    if (int code = Open(format, false, &pcm, &granted)) return code;
+    *device = std::make_unique<StreamWaveOut>(
+        std::make_unique<AlsaPort>(pcm, false, format, granted), doneEvent, false);
     return kMmSysErrNoError;
   }
 
@@ -644,13 +699,14 @@ class AlsaBackend : public AudioBackend {
   }
 
  private:
-  int Open(const WaveDeviceFormat& format, bool capture, snd_pcm_t** out) {
+  int Open(const WaveDeviceFormat& format, bool capture, snd_pcm_t** out,
+           WaveDeviceGeometry* granted) {
     snd_pcm_t* pcm = nullptr;
     int err =
         snd_pcm_open(&pcm, options_.pcmDevice.c_str(),
                      capture ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
     if (err < 0) return CodeOfOpenError(err);
-    if (int code = ConfigurePcm(pcm, format, capture)) {
+    if (int code = ConfigurePcm(pcm, format, capture, geometry_, granted)) {
       snd_pcm_close(pcm);
       return code;
     }
@@ -663,6 +719,7 @@ class AlsaBackend : public AudioBackend {
   }
 
   const AlsaAudioOptions options_;
+  WaveDeviceGeometry geometry_;
 };
 
 }  // namespace

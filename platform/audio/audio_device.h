@@ -97,6 +97,9 @@ class WaveOutDevice {
   virtual int PrepareHeader(WaveHeader* header) = 0;
   virtual int UnprepareHeader(WaveHeader* header) = 0;
   virtual int Write(WaveHeader* header) = 0;
+  // Frames written and not yet heard: the queued buffers and what the device itself holds.
+  // kMmSysErrNotSupported when the device cannot tell.
+  virtual int GetDelayFrames(int64_t* /*frames*/) { return kMmSysErrNotSupported; }
   // Stops playing and returns every queued buffer done.
   virtual int Reset() = 0;
   virtual int Close() = 0;
@@ -186,10 +189,23 @@ class MixerDevice {
 
 // ---- Backend -----------------------------------------------------------------------------
 
+// The period and buffer the engine asks a device for: periodFrames per block and periods
+// blocks queued on output. 0: the backend's own choice.
+struct WaveDeviceGeometry {
+  int periodFrames = 0;
+  int periods = 0;
+};
+
 class AudioBackend {
  public:
   virtual ~AudioBackend() = default;
   virtual const char* Name() const = 0;
+
+  // Applies to the devices opened from then on.
+  virtual void SetDeviceGeometry(const WaveDeviceGeometry& /*geometry*/) {}
+  // The devices keep the pace of real sound (false: a simulated card running as fast as the
+  // engine takes its buffers, with no deadline to keep).
+  virtual bool RealTime() const { return true; }
 
   // Wave input. queryOnly asks whether the format would open, opening nothing. doneEvent, if
   // not null, is set on each completed buffer.

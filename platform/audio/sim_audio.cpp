@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/audio/wave_stream.h"
 
@@ -18,14 +19,18 @@ using Clock = std::chrono::steady_clock;
 class SimPort : public WavePort {
  public:
   SimPort(bool input, const WaveDeviceFormat& format, bool realTime, bool stall,
-          SimPcmSource source, SimPcmSink sink, std::function<void()> onClose)
+          SimAudioOptions::Stall hiccup, SimPcmSource source, SimPcmSink sink,
+          std::function<void()> onClose)
       : input_(input),
         format_(format),
         realTime_(realTime),
         stall_(stall),
+        hiccup_(hiccup),
         source_(std::move(source)),
         sink_(std::move(sink)),
-        onClose_(std::move(onClose)) {}
+        onClose_(std::move(onClose)) {
+    if (!input_) ReportHeldFrames(format_.nBlockAlign, format_.nSamplesPerSec);
+  }
 
   uint32_t Transfer(uint8_t* data, uint32_t bytes, const std::atomic<bool>& interrupt) override {
     if (stall_) {
@@ -33,7 +38,10 @@ class SimPort : public WavePort {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
       return 0;
     }
+    if (input_ && hiccup_.atFrame >= 0 && frames_ >= hiccup_.atFrame && !Hiccup(interrupt))
+      return 0;
     if (realTime_ && !Pace(bytes, interrupt)) return 0;
+    frames_ += bytes / std::max<uint32_t>(format_.nBlockAlign, 1);
     if (input_) {
       size_t got = source_.read ? std::min<size_t>(source_.read(data, bytes), bytes) : 0;
       // Silence: 0 for 16-bit samples, 128 for unsigned 8-bit ones.
@@ -53,6 +61,24 @@ class SimPort : public WavePort {
   }
 
  private:
+  // The input stops for the stall's length, loses what it would have recorded meanwhile, and
+  // starts again. False when interrupted first.
+  bool Hiccup(const std::atomic<bool>& interrupt) {
+    const auto end =
+        Clock::now() + std::chrono::microseconds(hiccup_.frames * 1000000 /
+                                                 std::max<uint32_t>(format_.nSamplesPerSec, 1));
+    while (Clock::now() < end) {
+      if (interrupt.load(std::memory_order_acquire)) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::vector<uint8_t> lost(size_t(hiccup_.frames) * format_.nBlockAlign);
+    if (source_.read && !lost.empty()) source_.read(lost.data(), lost.size());
+    hiccup_.atFrame = -1;
+    clockRunning_ = false;
+    CountXrun("SimWaveDevice", true);
+    return true;
+  }
+
   // Waits until the device would have moved these bytes at the format's rate. False when
   // interrupted first.
   bool Pace(uint32_t bytes, const std::atomic<bool>& interrupt) {
@@ -65,6 +91,9 @@ class SimPort : public WavePort {
     due_ += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     // A device that fell far behind (a stalled consumer) does not catch up in a burst.
     if (due_ < now - std::chrono::milliseconds(500)) due_ = now;
+    if (!input_)
+      NoteHeldFrames(
+          std::chrono::duration_cast<std::chrono::nanoseconds>(due_.time_since_epoch()).count(), 0);
     while (Clock::now() < due_) {
       if (interrupt.load(std::memory_order_acquire)) return false;
       std::this_thread::sleep_for(
@@ -77,6 +106,8 @@ class SimPort : public WavePort {
   const WaveDeviceFormat format_;
   const bool realTime_;
   const bool stall_;
+  SimAudioOptions::Stall hiccup_;
+  int64_t frames_ = 0;  // frames moved so far
   SimPcmSource source_;
   SimPcmSink sink_;
   std::function<void()> onClose_;
@@ -151,6 +182,7 @@ void BuildMixer(SimMixerState* state, const SimMixerLayout& layout) {
     dst.info.shortName = d == 0 ? "Volume" : "Recording";
     for (const SourceSpec& spec : d == 0 ? playback : recording) {
       if (spec.type == kSrcMicrophone && !layout.microphone) continue;
+      if (spec.type == kSrcMicrophone && d == 0 && !layout.playbackMicrophone) continue;
       SimLine src;
       src.info.destination = d;
       src.info.source = uint32_t(state->sources[d].size());
@@ -301,6 +333,7 @@ class SimBackend : public AudioBackend {
   }
 
   const char* Name() const override { return "sim"; }
+  bool RealTime() const override { return options_.realTime; }
 
   int OpenWaveIn(const WaveDeviceFormat& format, Event* doneEvent, bool queryOnly,
                  std::unique_ptr<WaveInDevice>* device) override {
@@ -314,11 +347,12 @@ class SimBackend : public AudioBackend {
       std::lock_guard<std::mutex> guard(inputs_->lock);
       ++inputs_->open;
     }
-    auto port = std::make_unique<SimPort>(true, format, options_.realTime, false, std::move(source),
-                                          SimPcmSink{}, [inputs = inputs_] {
-                                            std::lock_guard<std::mutex> guard(inputs->lock);
-                                            --inputs->open;
-                                          });
+    auto port =
+        std::make_unique<SimPort>(true, format, options_.realTime, false, options_.inputStall,
+                                  std::move(source), SimPcmSink{}, [inputs = inputs_] {
+                                    std::lock_guard<std::mutex> guard(inputs->lock);
+                                    --inputs->open;
+                                  });
     *device = std::make_unique<StreamWaveIn>(std::move(port), doneEvent, !options_.realTime);
     return kMmSysErrNoError;
   }
@@ -336,7 +370,8 @@ class SimBackend : public AudioBackend {
     // A stalled output needs a device thread to stall on.
     const bool synchronous = !options_.realTime && !options_.stallOutput;
     auto port = std::make_unique<SimPort>(false, format, options_.realTime, options_.stallOutput,
-                                          SimPcmSource{}, std::move(sink), nullptr);
+                                          SimAudioOptions::Stall{}, SimPcmSource{}, std::move(sink),
+                                          nullptr);
     *device = std::make_unique<StreamWaveOut>(std::move(port), doneEvent, synchronous);
     return kMmSysErrNoError;
   }

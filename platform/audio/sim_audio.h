@@ -30,12 +30,13 @@ struct SimPcmSink {
 };
 
 struct SimMixerLayout {
-  bool present = true;           // false: the card has no mixer
-  bool microphone = true;        // the microphone sources of both destinations exist
-  bool monoControls = false;     // volume controls have one channel
-  bool failingControls = false;  // reading and writing control values fails
-  bool failMixerId = false;      // the wave output's mixer cannot be found
-  bool failOpen = false;         // opening the mixer fails
+  bool present = true;             // false: the card has no mixer
+  bool microphone = true;          // the microphone sources of both destinations exist
+  bool playbackMicrophone = true;  // the microphone is also a line of the playback mix
+  bool monoControls = false;       // volume controls have one channel
+  bool failingControls = false;    // reading and writing control values fails
+  bool failMixerId = false;        // the wave output's mixer cannot be found
+  bool failOpen = false;           // opening the mixer fails
 };
 
 struct SimAudioOptions {
@@ -47,6 +48,12 @@ struct SimAudioOptions {
   int failOutputOpen = 0;              // code returned by opening the output, 0 = none
   bool noWaveOutDevices = false;       // the card lists no output device
   bool stallOutput = false;            // the output never completes a buffer (until a reset)
+  // The input, on reaching frame atFrame, stalls for `frames` frames of real time and loses
+  // them (an overrun), then recovers and goes on. atFrame -1: never.
+  struct Stall {
+    int64_t atFrame = -1;
+    int64_t frames = 0;
+  } inputStall;
   std::string deviceName = "Simulated Sound Card";
   SimMixerLayout mixer;
   // Called at each open with the device's format; empty: silence in, output discarded.

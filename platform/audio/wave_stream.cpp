@@ -1,6 +1,44 @@
 #include "platform/audio/wave_stream.h"
 
+#include <algorithm>
+#include <chrono>
+
+#include "diagnostics/diagnostics.h"
 #include "platform/sync/event.h"
+
+int64_t SteadyNowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void WavePort::ReportHeldFrames(uint32_t frameBytes, uint32_t frameRate) {
+  frameBytes_.store(frameBytes ? frameBytes : 1, std::memory_order_relaxed);
+  frameRate_.store(frameRate ? frameRate : 1, std::memory_order_relaxed);
+  reportsHeld_.store(true, std::memory_order_release);
+}
+
+// The two values are read apart: a reader between the stores sees the pending frames of one
+// transfer with the clock of another, off by at most one transfer for one reading.
+void WavePort::NoteHeldFrames(int64_t heardAtNs, int64_t pendingFrames) {
+  heardAtNs_.store(heardAtNs, std::memory_order_relaxed);
+  pendingFrames_.store(pendingFrames, std::memory_order_relaxed);
+}
+
+bool WavePort::HeldFrames(int64_t* frames) const {
+  if (!reportsHeld_.load(std::memory_order_acquire)) return false;
+  const int64_t left = heardAtNs_.load(std::memory_order_relaxed) - SteadyNowNs();
+  const int64_t playing =
+      left > 0 ? left * int64_t(frameRate_.load(std::memory_order_relaxed)) / 1000000000 : 0;
+  *frames = playing + std::max<int64_t>(pendingFrames_.load(std::memory_order_relaxed), 0);
+  return true;
+}
+
+void WavePort::CountXrun(const char* who, bool capture) {
+  const int count = xruns_.fetch_add(1, std::memory_order_relaxed) + 1;
+  Trace("%s: %s recovered (%d so far)\n", who, capture ? "capture overrun" : "playback underrun",
+        count);
+}
 
 WaveStream::WaveStream(Direction direction, std::unique_ptr<WavePort> port, Event* doneEvent,
                        bool synchronous)
@@ -105,6 +143,16 @@ int WaveStream::Close() {
   return kMmSysErrNoError;
 }
 
+bool WaveStream::DelayFrames(int64_t* frames) {
+  std::lock_guard<std::mutex> guard(lock_);
+  int64_t held = 0;
+  if (closed_ || !port_->HeldFrames(&held)) return false;
+  int64_t queued = -int64_t(frontProgress_) - (inTransfer_ ? int64_t(transferBytes_) : 0);
+  for (const WaveHeader* header : queue_) queued += header->bufferLength;
+  *frames = held + std::max<int64_t>(queued, 0) / port_->FrameBytes();
+  return true;
+}
+
 void WaveStream::Interrupt(std::unique_lock<std::mutex>& lock) {
   interrupt_.store(true, std::memory_order_release);
   changed_.notify_all();
@@ -140,6 +188,7 @@ void WaveStream::Run() {
     WaveHeader* header = queue_.front();
     const uint32_t offset = frontProgress_;
     inTransfer_ = true;
+    transferBytes_ = header->bufferLength - offset;
     lock.unlock();
     uint32_t moved =
         port_->Transfer(header->data + offset, header->bufferLength - offset, interrupt_);

@@ -18,6 +18,10 @@
 class WavePort {
  public:
   virtual ~WavePort() = default;
+  // Frames handed to Transfer (or to the device) and not yet heard; false when the port cannot
+  // tell. Ports that can tell keep it with NoteHeldFrames; any thread may ask.
+  bool HeldFrames(int64_t* frames) const;
+  uint32_t FrameBytes() const { return frameBytes_.load(std::memory_order_relaxed); }
   // Moves up to bytes between data and the device. Returns the bytes moved; fewer when
   // `interrupt` became true (it is polled at least every few milliseconds). Input ports fill
   // what they cannot deliver with silence and still count it as moved.
@@ -26,7 +30,29 @@ class WavePort {
   virtual void Drop() {}
   // Called once when the device closes, after the device thread has ended.
   virtual void Close() {}
+
+ protected:
+  // Ports that report what they hold say so first, with their frame size and rate.
+  void ReportHeldFrames(uint32_t frameBytes, uint32_t frameRate);
+  // The device will have played what it holds at heardAtNs (steady clock), at frameRate, and
+  // pendingFrames more wait in the current Transfer.
+  void NoteHeldFrames(int64_t heardAtNs, int64_t pendingFrames);
+  // An underrun (playback) or overrun (capture) was recovered: counted, and traced as
+  // "<who>: playback underrun recovered (N so far)\n" or "...capture overrun...".
+  void CountXrun(const char* who, bool capture);
+  int xruns() const { return xruns_.load(std::memory_order_relaxed); }
+
+ private:
+  std::atomic<bool> reportsHeld_{false};
+  std::atomic<int64_t> heardAtNs_{0};
+  std::atomic<int64_t> pendingFrames_{0};
+  std::atomic<uint32_t> frameRate_{44100};
+  std::atomic<uint32_t> frameBytes_{4};
+  std::atomic<int> xruns_{0};
 };
+
+// The steady clock in nanoseconds, as NoteHeldFrames takes it.
+int64_t SteadyNowNs();
 
 class WaveStream {
  public:
@@ -46,6 +72,8 @@ class WaveStream {
   int Stop();
   int Reset();
   int Close();
+  // Output: frames queued and not yet heard (the queued buffers and what the port holds).
+  bool DelayFrames(int64_t* frames);
 
  private:
   bool Active() const { return direction_ == Direction::kOutput || started_; }
@@ -68,6 +96,7 @@ class WaveStream {
   bool started_ = false;
   bool closed_ = false;
   bool inTransfer_ = false;
+  uint32_t transferBytes_ = 0;  // bytes handed to the running Transfer
   bool exit_ = false;
   std::atomic<bool> interrupt_{false};
   std::thread thread_;
@@ -97,6 +126,9 @@ class StreamWaveOut : public WaveOutDevice {
   int PrepareHeader(WaveHeader* header) override { return stream_.Prepare(header); }
   int UnprepareHeader(WaveHeader* header) override { return stream_.Unprepare(header); }
   int Write(WaveHeader* header) override { return stream_.Queue(header); }
+  int GetDelayFrames(int64_t* frames) override {
+    return stream_.DelayFrames(frames) ? kMmSysErrNoError : kMmSysErrNotSupported;
+  }
   int Reset() override { return stream_.Reset(); }
   int Close() override { return stream_.Close(); }
 

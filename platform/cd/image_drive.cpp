@@ -10,13 +10,17 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
+#include "diagnostics/diagnostics.h"
 #include "platform/cd/cdio_toc.h"
 
 namespace {
 
 constexpr int kInquiryLength = 36;
 constexpr int kSubchannelBytes = 16;  // trailing bytes of a 2368-byte audio block
+constexpr int kSelectionRaw = 1;      // READ CD sub-channel selection: raw P-W
+constexpr int kSelectionPacks = 4;    // de-interleaved and corrected R-W
 
 bool EndsWithNoCase(const std::string& text, const char* suffix) {
   size_t n = std::strlen(suffix);
@@ -101,6 +105,102 @@ int CheckCondition(ScsiRequestBlock* srb, int key, int asc, int ascq = 0) {
   return SS_ERR;
 }
 
+// The names a CUE sheet gives each track: the stem of its FILE when the file holds that track
+// alone, and its TITLE.
+std::map<int, std::vector<std::string>> CueTrackNames(const std::string& cuePath) {
+  std::map<int, std::vector<std::string>> names;
+  if (!EndsWithNoCase(cuePath, ".cue")) return names;
+  std::ifstream in(cuePath);
+  std::string line, file;
+  std::map<std::string, std::vector<int>> tracksOfFile;
+  int track = 0;
+  auto quoted = [](const std::string& text) {
+    size_t open = text.find('"'), close = text.rfind('"');
+    return open != std::string::npos && close > open ? text.substr(open + 1, close - open - 1)
+                                                     : std::string();
+  };
+  while (std::getline(in, line)) {
+    size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos) continue;
+    std::string text = line.substr(start);
+    if (text.rfind("FILE ", 0) == 0) {
+      file = quoted(text);
+      track = 0;
+    } else if (text.rfind("TRACK ", 0) == 0) {
+      track = std::atoi(text.c_str() + 6);
+      if (track > 0) tracksOfFile[file].push_back(track);
+    } else if (text.rfind("TITLE ", 0) == 0 && track > 0) {
+      std::string title = quoted(text);
+      if (!title.empty() && title.find('/') == std::string::npos) names[track].push_back(title);
+    }
+  }
+  for (const auto& [name, tracks] : tracksOfFile) {
+    if (tracks.size() == 1 && !name.empty())
+      names[tracks[0]].insert(names[tracks[0]].begin(),
+                              std::filesystem::path(name).stem().string());
+  }
+  return names;
+}
+
+// Adds a file found beside the image; one that cannot be read is traced and left out.
+void AddFoundFile(SubcodeStore* store, const std::filesystem::path& path, SubcodeFormat format,
+                  int32_t firstSector, int32_t sectorLimit) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return;
+  for (const SubcodeFile& f : store->Files())
+    if (f.path == path.string() && f.firstSector == firstSector) return;
+  SubcodeFile file;
+  std::string error, warning;
+  if (!LoadSubcodeFile(path.string(), format, firstSector, &file, &error, &warning)) {
+    Trace("ImageCdDevice: %s; its sub-channel is left out\n", error.c_str());
+    return;
+  }
+  if (!warning.empty()) Trace("ImageCdDevice: %s\n", warning.c_str());
+  file.sectorLimit = sectorLimit;
+  store->Add(std::move(file));
+}
+
+// Finds the sub-channel files of an image (see image_drive.h for the order).
+bool BuildSubcodeStore(const ImageDriveOptions& options, const std::string& imagePath, CdIo_t* disc,
+                       SubcodeStore* store, std::string* error) {
+  int tracks = 0;
+  CdioTrackCount(disc, &tracks);
+  auto trackRange = [&](int track, int32_t* first, int32_t* length) {
+    int32_t start = 0;
+    *length = 0;
+    if (track < 1 || track > tracks || CdioTrackStartFrame(disc, track, &start) != 0 ||
+        CdioTrackLengthFrames(disc, track, length) != 0)
+      return false;
+    *first = start - kLeadInFrames;
+    return true;
+  };
+  for (const auto& [track, path] : options.cdgFiles) {
+    int32_t first = 0, length = 0;
+    if (!trackRange(track, &first, &length)) {
+      *error = "the image has no track " + std::to_string(track) + " for " + path;
+      return false;
+    }
+    SubcodeFile file;
+    std::string warning;
+    if (!LoadSubcodeFile(path, SubcodeFormat::kPacks, first, &file, error, &warning)) return false;
+    if (!warning.empty()) Trace("ImageCdDevice: %s\n", warning.c_str());
+    file.sectorLimit = length;
+    store->Add(std::move(file));
+  }
+  const std::filesystem::path image(imagePath);
+  const std::filesystem::path folder = image.parent_path();
+  for (const auto& [track, names] : CueTrackNames(imagePath)) {
+    int32_t first = 0, length = 0;
+    if (!trackRange(track, &first, &length)) continue;
+    for (const std::string& name : names)
+      AddFoundFile(store, folder / (name + ".cdg"), SubcodeFormat::kPacks, first, length);
+  }
+  const std::filesystem::path stem = folder / image.stem();
+  AddFoundFile(store, stem.string() + ".cdg", SubcodeFormat::kPacks, 0, -1);
+  AddFoundFile(store, stem.string() + ".sub", SubcodeFormat::kRaw, 0, -1);
+  return true;
+}
+
 }  // namespace
 
 bool IsImageDriveString(const std::string& text) {
@@ -161,6 +261,25 @@ bool ParseImageDriveString(const std::string& text, ImageDriveOptions* options,
       parsed.label = value;
     } else if (name == "speed" && hasValue && ParseInt(value, 0, 65535, &number)) {
       parsed.maxReadSpeed = static_cast<int>(number);
+    } else if (name == "cdg" && hasValue && !value.empty()) {
+      long track = 1;
+      size_t colon = value.find(':');
+      std::string path = value;
+      if (colon != std::string::npos && ParseInt(value.substr(0, colon), 1, 99, &track))
+        path = value.substr(colon + 1);
+      if (path.empty()) {
+        *error = "cdg needs a file: '" + option + "'";
+        return false;
+      }
+      parsed.cdgFiles.emplace_back(static_cast<int>(track), path);
+    } else if (name == "rw-alone" && !hasValue) {
+      parsed.rwAlone = true;
+    } else if (name == "rw-with-audio" && !hasValue) {
+      parsed.rwWithAudio = true;
+    } else if (name == "rw" && (value == "corrected" || value == "raw" || value == "none")) {
+      parsed.rw = value == "corrected" ? ImageDriveOptions::RwSubchannel::kCorrected
+                  : value == "raw"     ? ImageDriveOptions::RwSubchannel::kRaw
+                                       : ImageDriveOptions::RwSubchannel::kNone;
     } else {
       *error = "bad drive option '" + option + "'";
       return false;
@@ -221,9 +340,15 @@ bool ImageCdDevice::InsertDisc(const std::string& path, std::string* error) {
     *error = "the image " + path + " has no lead-out";
     return false;
   }
+  SubcodeStore subcode;
+  if (!BuildSubcodeStore(options_, path, cdio, &subcode, error)) {
+    cdio_destroy(cdio);
+    return false;
+  }
   std::lock_guard<std::mutex> guard(lock_);
   if (disc_) cdio_destroy(disc_);
   disc_ = cdio;
+  subcode_ = std::move(subcode);
   leadOut_ = leadOut - kLeadInFrames;
   lastReadStart_ = lastReadEnd_ = -1;
   return true;
@@ -233,6 +358,7 @@ void ImageCdDevice::RemoveDisc() {
   std::lock_guard<std::mutex> guard(lock_);
   if (disc_) cdio_destroy(disc_);
   disc_ = nullptr;
+  subcode_ = SubcodeStore();
   lastReadStart_ = lastReadEnd_ = -1;
 }
 
@@ -244,6 +370,21 @@ bool ImageCdDevice::TrayOpen() const {
 int ImageCdDevice::ReadCommandCount() const {
   std::lock_guard<std::mutex> guard(lock_);
   return readCommands_;
+}
+
+std::vector<std::string> ImageCdDevice::SubcodePaths() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  std::vector<std::string> paths;
+  for (const SubcodeFile& f : subcode_.Files()) paths.push_back(f.path);
+  return paths;
+}
+
+int ImageCdDevice::SubchannelBytes(int selection) const {
+  using Rw = ImageDriveOptions::RwSubchannel;
+  if (selection == 0) return 0;
+  if (selection == kSelectionRaw && options_.rw != Rw::kNone) return kSubcodeBytes;
+  if (selection == kSelectionPacks && options_.rw == Rw::kCorrected) return kSubcodeBytes;
+  return -1;
 }
 
 bool ImageCdDevice::DiscReady() const {
@@ -305,7 +446,11 @@ int ImageCdDevice::ModeSense(ScsiRequestBlock* srb) {
   p[1] = 18;
   p[2] = 0x03;  // reads CD-R and CD-RW
   p[4] = 0x71;  // audio play, composite, digital ports, multi-session
-  p[5] = 0x03;  // CD-DA commands supported, accurate CD-DA stream
+  // CD-DA commands supported, accurate CD-DA stream; R-W sub-channel (raw, and de-interleaved
+  // and corrected).
+  p[5] = 0x03;
+  if (options_.rw != ImageDriveOptions::RwSubchannel::kNone) p[5] |= 0x04;
+  if (options_.rw == ImageDriveOptions::RwSubchannel::kCorrected) p[5] |= 0x08;
   p[6] = 0x29;  // tray loading mechanism, eject, lock
   PutBigEndian16(p + 8, static_cast<unsigned>(options_.maxReadSpeed));
   PutBigEndian16(p + 10, 256);  // volume levels
@@ -379,6 +524,8 @@ int ImageCdDevice::Read(ScsiRequestBlock* srb) {
   int64_t lba = static_cast<int32_t>(BigEndian(cdb + 2, 4));
   int64_t count = 0;
   int blockSize = kRawSectorBytes;
+  int audioBytes = kRawSectorBytes;  // of each block
+  int selection = 0;                 // READ CD sub-channel
   switch (cdb[0]) {
     case kScsiRead10:
     case kScsiReadNec:
@@ -387,11 +534,18 @@ int ImageCdDevice::Read(ScsiRequestBlock* srb) {
     case kScsiReadCdda:
       count = BigEndian(cdb + 6, 4);
       break;
-    default: {  // READ CD: CD-DA or any sector type, user data (with or without headers)
+    default: {  // READ CD: CD-DA or any sector type; user data, R-W sub-channel or both
       count = BigEndian(cdb + 6, 3);
       int expected = (cdb[1] >> 2) & 7;
-      if ((expected != 0 && expected != 1) || (cdb[9] & 0x10) == 0)
+      selection = cdb[10] & 7;
+      const int subchannel = SubchannelBytes(selection);
+      audioBytes = (cdb[9] & 0x10) ? kRawSectorBytes : 0;
+      if ((expected != 0 && expected != 1) || subchannel < 0 ||
+          (audioBytes == 0 && subchannel == 0) || (cdb[9] & ~0x10) != 0 ||
+          (options_.rwAlone && audioBytes > 0 && subchannel > 0) ||
+          (options_.rwWithAudio && audioBytes == 0))
         return CheckCondition(srb, kSenseKeyIllegalRequest, kAscInvalidFieldInCdb);
+      blockSize = audioBytes + subchannel;
       break;
     }
   }
@@ -413,22 +567,38 @@ int ImageCdDevice::Read(ScsiRequestBlock* srb) {
       return CheckCondition(srb, kSenseKeyMediumError, kAscUnrecoveredReadError);
   }
 
-  bool continuesRun = lastReadStart_ >= 0 && lba > lastReadStart_ && lba <= lastReadEnd_;
-  int offset = continuesRun && options_.jitter > 0 ? NextJitter() : 0;
-  lastReadStart_ = lba;
-  lastReadEnd_ = lba + count;
+  // Jitter follows the runs of audio reads; a read of the sub-channel alone is not one.
+  int offset = 0;
+  if (audioBytes > 0) {
+    bool continuesRun = lastReadStart_ >= 0 && lba > lastReadStart_ && lba <= lastReadEnd_;
+    offset = continuesRun && options_.jitter > 0 ? NextJitter() : 0;
+    lastReadStart_ = lba;
+    lastReadEnd_ = lba + count;
+  }
 
-  size_t audioBytes = static_cast<size_t>(count) * kRawSectorBytes;
-  std::vector<uint8_t> audio(audioBytes);
-  if (!ReadAudioBytes(lba * kRawSectorBytes + offset, audio.data(), audioBytes))
-    return CheckCondition(srb, kSenseKeyMediumError, kAscUnrecoveredReadError);
-  if (options_.swap) {
-    for (size_t i = 0; i + 1 < audioBytes; i += 2) std::swap(audio[i], audio[i + 1]);
+  std::vector<uint8_t> audio(static_cast<size_t>(count) * static_cast<size_t>(audioBytes));
+  if (audioBytes > 0) {
+    if (!ReadAudioBytes(lba * kRawSectorBytes + offset, audio.data(), audio.size()))
+      return CheckCondition(srb, kSenseKeyMediumError, kAscUnrecoveredReadError);
+    if (options_.swap) {
+      for (size_t i = 0; i + 1 < audio.size(); i += 2) std::swap(audio[i], audio[i + 1]);
+    }
+  }
+  std::vector<uint8_t> subchannel;
+  if (selection != 0) {
+    subchannel.resize(static_cast<size_t>(count) * kSubcodeBytes);
+    if (selection == kSelectionRaw)
+      subcode_.Raw(static_cast<int32_t>(lba), static_cast<int32_t>(count), subchannel.data());
+    else
+      subcode_.Packs(static_cast<int32_t>(lba), static_cast<int32_t>(count), subchannel.data());
   }
   for (int64_t i = 0; i < count; ++i) {
     uint8_t* block = srb->buffer + i * blockSize;
-    std::memcpy(block, audio.data() + i * kRawSectorBytes, kRawSectorBytes);
-    if (blockSize > kRawSectorBytes) std::memset(block + kRawSectorBytes, 0, kSubchannelBytes);
+    std::memcpy(block, audio.data() + i * audioBytes, static_cast<size_t>(audioBytes));
+    if (selection != 0)
+      std::memcpy(block + audioBytes, subchannel.data() + i * kSubcodeBytes, kSubcodeBytes);
+    else if (blockSize > kRawSectorBytes)
+      std::memset(block + kRawSectorBytes, 0, kSubchannelBytes);
   }
   return Complete(srb);
 }

@@ -19,6 +19,22 @@
 //   label=L            volume label (default: the image's ISO 9660 label, else its file name)
 //   speed=K            maximum read speed in the capabilities page, kB/s (default 7056)
 //   virtual            a drive the system lists but the host adapters do not see
+//   cdg=[N:]PATH       the CD+G packs of track N (default 1) are in the .cdg file PATH
+//   rw=corrected|raw|none
+//                      which R-W sub-channel READ CD offers: de-interleaved and corrected
+//                      (selection 4) and raw P-W (selection 1), the default; raw P-W only;
+//                      none (the capabilities page then says so)
+//   rw-alone           READ CD gives the R-W sub-channel only without the audio (with it, the
+//                      command is refused), as some drives do
+//   rw-with-audio      READ CD gives the R-W sub-channel only with the audio (alone, the command
+//                      is refused), as some drives do
+//
+// Sub-channel: READ CD answers the R-W sub-channel (raw P-W or packs, with or without the
+// audio) from files beside the image, the first found for a sector winning: the cdg= files;
+// a .cdg named like a track (its own FILE or its TITLE in the CUE sheet) for that track; a .cdg
+// named like the image for the disc from its first sector; a .sub named like the image (raw
+// P-W of every sector). A file found beside the image that cannot be read is traced and left
+// out; a cdg= file that cannot be read keeps the disc from loading.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +45,7 @@
 #include <vector>
 
 #include "platform/cd/cd_device.h"
+#include "platform/cd/subcode_files.h"
 
 struct _CdIo;
 
@@ -47,6 +64,10 @@ struct ImageDriveOptions {
   bool virtualDrive = false;
   std::string label;
   int maxReadSpeed = 7056;
+  std::vector<std::pair<int, std::string>> cdgFiles;  // track, .cdg path
+  enum class RwSubchannel { kCorrected, kRaw, kNone } rw = RwSubchannel::kCorrected;
+  bool rwAlone = false;
+  bool rwWithAudio = false;
 };
 
 // True when the drive string names a disc image rather than a device.
@@ -87,6 +108,8 @@ class ImageCdDevice final : public CdDevice {
   const ImageDriveOptions& Options() const { return options_; }
   // Audio read commands answered so far (successful or not).
   int ReadCommandCount() const;
+  // The sub-channel files of the disc in the drive (their paths, in the order they count).
+  std::vector<std::string> SubcodePaths() const;
 
  private:
   explicit ImageCdDevice(const ImageDriveOptions& options);
@@ -99,7 +122,11 @@ class ImageCdDevice final : public CdDevice {
   // reads as silence. False when the image cannot be read.
   bool ReadAudioBytes(int64_t firstByte, uint8_t* out, size_t length) const;
   int NextJitter();
+  // The sub-channel selection of a READ CD (0 none, 1 raw P-W, 4 packs) and the bytes it adds
+  // to each sector; -1 for a selection this drive does not answer.
+  int SubchannelBytes(int selection) const;
 
+  SubcodeStore subcode_;
   mutable std::mutex lock_;
   ImageDriveOptions options_;
   _CdIo* disc_ = nullptr;

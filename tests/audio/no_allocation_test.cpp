@@ -1,9 +1,15 @@
 // The processing block runs on the audio thread with hard deadlines: no allocation, no lock,
 // no system call. Allocations are counted by replacing the global operator new of this test
-// program; system calls are refused by running the block in a child process under strict
-// seccomp, where anything but read, write and exit kills the process.
+// program; system calls are refused by running the block in a child process under a seccomp
+// filter that lets through only exit and the one call that wakes the voice files' I/O thread
+// (a futex wake): a file call, a lock that waits, anything else kills the process.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/futex.h>
 #include <linux/seccomp.h>
+#include <stddef.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -14,8 +20,12 @@
 #include <new>
 #include <vector>
 
+#include <filesystem>
+#include <string>
+
 #include "audio/karaoke_stage.h"
 #include "audio/sound_block.h"
+#include "audio/voice_io.h"
 
 // The sanitizer runtimes replace the allocator themselves; under them these checks are off.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -109,11 +119,27 @@ void RunEveryConfiguration() {
   RunEveryPreset(in16.data(), out.data(), &format16);
 }
 
-// Runs body in a child process that may only read, write and exit; returns its wait status.
-int RunUnderStrictSeccomp(void (*body)()) {
+// Runs body in a child process whose only allowed system calls are exit and a futex wake;
+// returns its wait status.
+int RunUnderAudioThreadFilter(void (*body)()) {
+  static sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 0, 6),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_exit, 5, 0),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_exit_group, 4, 0),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_futex, 0, 2),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, FUTEX_WAKE_PRIVATE, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  static sock_fprog program = {sizeof filter / sizeof filter[0], filter};
   const pid_t child = fork();
   if (child == 0) {
-    if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_STRICT) != 0) syscall(SYS_exit, 2);
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+      syscall(SYS_exit, 2);
     body();
     syscall(SYS_exit, 0);
   }
@@ -157,18 +183,95 @@ TEST_F(BlockOnTheAudioThread, AllocatesNothing) {
   EXPECT_EQ(allocations.load(), 0);
 }
 
+// The filter itself: a file call and any other call are fatal, the I/O thread's wake is not.
+TEST(AudioThreadFilter, KillsOnAFileCallAndLetsTheWakeThrough) {
+#ifdef SORN_UNDER_SANITIZER
+  GTEST_SKIP() << "the sanitizer runtime makes system calls of its own";
+#endif
+  EXPECT_TRUE(WIFSIGNALED(RunUnderAudioThreadFilter([] { syscall(SYS_getpid); })));
+  static int fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  EXPECT_TRUE(WIFSIGNALED(RunUnderAudioThreadFilter([] { (void)!write(fd, "x", 1); })));
+  EXPECT_TRUE(WIFSIGNALED(RunUnderAudioThreadFilter([] { lseek(fd, 0, SEEK_SET); })));
+  const int status = RunUnderAudioThreadFilter([] {
+    static uint32_t word = 0;
+    syscall(SYS_futex, &word, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+  });
+  EXPECT_FALSE(WIFSIGNALED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  close(fd);
+}
+
 TEST_F(BlockOnTheAudioThread, MakesNoSystemCall) {
 #ifdef SORN_UNDER_SANITIZER
   GTEST_SKIP() << "the sanitizer runtime makes system calls of its own";
 #endif
-  int status = RunUnderStrictSeccomp(RunEveryConfiguration);
+  int status = RunUnderAudioThreadFilter(RunEveryConfiguration);
   ASSERT_FALSE(WIFSIGNALED(status))
       << "killed by signal " << WTERMSIG(status) << ": the block made a system call";
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
 
-  // The check itself works: a system call in the child is fatal.
-  status = RunUnderStrictSeccomp([] { syscall(SYS_getpid); });
+// Recording and playing back a take with the I/O thread running: the block hands samples over
+// and wakes the thread, and makes no file call itself. The same voice work done by the block
+// without the thread (the I/O thread's own work) is caught by the filter.
+TEST_F(BlockOnTheAudioThread, VoiceFilesMakeNoFileCallOnTheAudioThread) {
+#ifdef SORN_UNDER_SANITIZER
+  GTEST_SKIP() << "the sanitizer runtime makes system calls of its own";
+#endif
+  const std::string folder =
+      (std::filesystem::temp_directory_path() / ("sorn-voice-" + std::to_string(getpid())))
+          .string();
+  std::filesystem::create_directories(folder);
+  const std::string take = folder + "/take.wav", old = folder + "/old.wav";
+  WaveFile& out = soundBlock.voiceOutFile;
+  WaveFile& in = soundBlock.voiceInFile;
+  waveFileInit(&out);
+  waveFileSetFormat(&out, 22050, 1, 16);
+  ASSERT_TRUE(waveFileOpenOut(&out, old.c_str()));
+  std::vector<int16_t> voice(22050, 3000);
+  ASSERT_EQ(wavWriteSamples(&out, voice.data(), int32_t(voice.size())), int32_t(voice.size()));
+  ASSERT_TRUE(waveFileCloseOut(&out));
+  waveFileInit(&out);
+  waveFileSetFormat(&out, 22050, 1, 16);
+  ASSERT_TRUE(waveFileOpenOut(&out, take.c_str()));
+  waveFileInit(&in);
+  ASSERT_TRUE(waveFileOpenIn(&in, old.c_str()));
+
+  static std::vector<int16_t> in16(2 * 4096, 1200), outBlock(2 * 4096);
+  static WAVEFORMATEX format16;
+  sndCompleteWaveFormatEx(&format16);
+  static auto recordAndPlay = [](bool close) {
+    int stereoWasMono = 1;
+    for (int block = 0; block < 40; ++block) {
+      const int frames = block % 2 ? 256 : 4096;
+      soundBlock.voicePlaybackSeekRequest = block % 10 == 0;
+      ProcessSoundBlock(in16.data(), outBlock.data(), frames, &format16, 1, &stereoWasMono);
+    }
+    soundBlock.voiceRecordCloseRequest = close;
+    soundBlock.voicePlaybackCloseRequest = close;
+    ProcessSoundBlock(in16.data(), outBlock.data(), 4096, &format16, 1, &stereoWasMono);
+  };
+  static auto withThread = [] { recordAndPlay(true); };
+  static auto withoutThread = [] { recordAndPlay(false); };
+
+  StartVoiceIoThread();
+  soundBlock.voiceRecordOn = 1;
+  soundBlock.voicePlaybackOn = 1;
+  recordAndPlay(false);  // the FIFOs hold what a running engine's hold
+  int status = RunUnderAudioThreadFilter(withThread);
+  EXPECT_FALSE(WIFSIGNALED(status))
+      << "killed by signal " << WTERMSIG(status) << ": the block made a system call";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  StopVoiceIoThread();
+
+  // The probe catches the file calls the block would make without the thread.
+  status = RunUnderAudioThreadFilter(withoutThread);
   EXPECT_TRUE(WIFSIGNALED(status));
+
+  waveFileCloseOut(&out);
+  waveFileCloseIn(&in);
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

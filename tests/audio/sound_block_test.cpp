@@ -453,3 +453,66 @@ TEST_F(SoundBlock, LongBlocksEmptyBlocksAndMissingBuffers) {
 }
 
 }  // namespace
+
+// Software monitoring mixes the live microphone, cleaned up and at the microphone gain, where
+// the card's own path would carry it: effects off and presets 1-4, not 5-8. Off, the output
+// is what it was without it, bit for bit.
+TEST_F(SoundBlock, SoftwareMonitoringAddsTheDryVoiceWhereTheCardPathWould) {
+  std::vector<int16_t> in(2 * 512);
+  for (int i = 0; i < 512; ++i) in[2 * i] = static_cast<int16_t>(((i * 37) % 4001) - 2000);
+  SetMicFilterSwitch(kMicNotch60, 0);  // the high-pass stays: the dry voice is cleaned up
+  struct Case {
+    int preset;
+    int bypass;
+    bool dry;
+  };
+  const Case cases[] = {{1, 0, true},  {2, 0, true},  {3, 0, true},  {4, 0, true}, {5, 0, false},
+                        {6, 0, false}, {7, 0, false}, {8, 0, false}, {5, 1, true}};
+  for (const Case& c : cases) {
+    auto run = [&](int monitoring) {
+      DefaultSoundBlock();
+      SetMicFilterSwitch(kMicNotch60, 0);
+      soundBlock.musicSource = TestMusicSource;
+      SetMusic(512, 1000.0f, -1000.0f);
+      SetVoiceFX_Preset(&soundBlock.voiceFX, c.preset);
+      soundBlock.voiceFX.bypass = c.bypass;
+      soundBlock.softwareMonitoring = monitoring;
+      soundBlock.microphoneGain = 0.5f;
+      return Run(in.data(), 512, 16, 1);
+    };
+    const std::vector<int16_t> without = run(0), with = run(1);
+    // The cleaned-up microphone of the same call, as the block saw it in its last sub-block.
+    DefaultSoundBlock();
+    SetMicFilterSwitch(kMicNotch60, 0);
+    std::vector<float> clean(512);
+    for (int i = 0; i < 512; ++i) clean[i] = in[2 * i];
+    ComputeIIR1(clean.data(), clean.data(), 512, &soundBlock.micHighPass[0]);
+    int differing = 0;
+    for (int i = 0; i < 512; ++i) {
+      for (int ch = 0; ch < 2; ++ch) {
+        const int delta = with[2 * i + ch] - without[2 * i + ch];
+        const float expected = c.dry ? 0.5f * clean[i] : 0.0f;
+        ASSERT_NEAR(delta, expected, c.dry ? 1.0f : 0.0f)
+            << "preset " << c.preset << " frame " << i;
+        differing += delta != 0;
+      }
+    }
+    EXPECT_EQ(differing > 900, c.dry) << "preset " << c.preset;
+  }
+}
+
+// With small blocks the meters still show the peak of 4096 frames: they update every
+// 4096 / block frames calls, and a peak in any of those calls counts.
+TEST_F(SoundBlock, MetersHoldTheirPeakAcrossSmallBlocks) {
+  soundBlock.meterBlocks = 16;  // 256-frame blocks
+  std::vector<int16_t> quiet(2 * 256, 100), loud(2 * 256, 100);
+  loud[2 * 7] = 32000;
+  SetMusic(16 * 256, 50.0f, 50.0f);
+  for (int call = 0; call < 15; ++call) {
+    Run(call == 3 ? loud.data() : quiet.data(), 256, 16, 1);
+    ASSERT_EQ(soundBlock.micMeterLevel.load(), 0.0f) << "updated early, call " << call;
+  }
+  Run(quiet.data(), 256, 16, 1);
+  EXPECT_FLOAT_EQ(soundBlock.micMeterLevel.load(), MeterLevelFromPeak(32000.0f));
+  EXPECT_FLOAT_EQ(soundBlock.cdMeterLevel.load(), MeterLevelFromPeak(50.0f * 0.70710677f));
+}

@@ -3,6 +3,7 @@
 // configured by an asoundrc the test writes.
 #include <alsa/asoundlib.h>
 #include <dlfcn.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,6 +19,8 @@
 #include "tests/support/trace_capture.h"
 
 using namespace testutil;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -61,6 +64,53 @@ TEST(AlsaBackend, PlaysBlocksThroughTheFilePluginByteForByte) {
   const Bytes played = ReadBytes(alsa.PlayedFile());
   ASSERT_GE(played.size(), expected.size());
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), played.begin()));
+}
+
+// The low-latency geometry: the device is asked for a period of one block and a buffer of the
+// queued blocks, and what it granted is traced; without a geometry the request is as before.
+TEST(AlsaBackend, AsksForThePeriodAndBufferAndTracesWhatItGot) {
+  AlsaTestConfig alsa;
+  auto backend = CreateAlsaAudioBackend({"sornfile", "sorncard"});
+  WaveDeviceFormat format;
+  std::unique_ptr<WaveOutDevice> out;
+  TraceCapture trace;
+  ASSERT_EQ(backend->OpenWaveOut(format, nullptr, &out), kMmSysErrNoError);
+  EXPECT_THAT(trace.Text(), HasSubstr("playback period 1024 buffer 4096 frames (asked 1024, "
+                                      "4096)\n"));
+  out->Close();
+  backend->SetDeviceGeometry({256, 3});
+  ASSERT_EQ(backend->OpenWaveOut(format, nullptr, &out), kMmSysErrNoError);
+  EXPECT_THAT(trace.Text(), HasSubstr("AlsaWaveDevice: sornfile playback period 256 buffer 768 "
+                                      "frames (asked 256, 768)\n"));
+  int64_t delay = -1;
+  EXPECT_EQ(out->GetDelayFrames(&delay), kMmSysErrNoError);
+  EXPECT_EQ(delay, 0);  // nothing written yet
+  out->Close();
+}
+
+// An underrun is recovered with snd_pcm_recover, counted and traced, and the queue goes on.
+TEST(AlsaBackend, AnUnderrunIsRecoveredCountedAndTraced) {
+  AlsaTestConfig alsa;
+  auto backend = CreateAlsaAudioBackend({"sornxrun", "sorncard"});
+  backend->SetDeviceGeometry({256, 3});
+  WaveDeviceFormat format;
+  std::unique_ptr<WaveOutDevice> out;
+  TraceCapture trace;
+  ASSERT_EQ(backend->OpenWaveOut(format, nullptr, &out), kMmSysErrNoError);
+  std::vector<Bytes> blocks;
+  std::vector<WaveHeader> headers(6);
+  for (size_t i = 0; i < headers.size(); ++i) {
+    blocks.push_back(Pattern(1024, int(i)));
+    headers[i].data = blocks.back().data();
+    headers[i].bufferLength = 1024;
+    ASSERT_EQ(out->PrepareHeader(&headers[i]), kMmSysErrNoError);
+    ASSERT_EQ(out->Write(&headers[i]), kMmSysErrNoError);
+  }
+  for (const WaveHeader& h : headers) EXPECT_TRUE(WaitDone(h));
+  EXPECT_THAT(trace.Text(), HasSubstr("AlsaWaveDevice: playback underrun recovered (1 so far)\n"));
+  EXPECT_THAT(trace.Text(), Not(HasSubstr("(2 so far)")));
+  out->Reset();
+  out->Close();
 }
 
 TEST(AlsaBackend, CapturesAGivenFileIn16And8Bits) {

@@ -4,6 +4,7 @@
 //                   PlayedFile(), capture reads CaptureFile();
 //   pcm "sornduplex" the same for both directions at once (capture keeps its own copy);
 //   pcm "sornbusy"  a device that is always in use;
+//   pcm "sornxrun"  playback that plays at once and underruns once, after two transfers;
 //   ctl "sorncard"  a mixer with Master, PCM, Mic, Line and Capture elements and a
 //                   "Capture Source" enumeration (the test plugin).
 #pragma once
@@ -32,6 +33,8 @@ class AlsaTestConfig {
     rc << "}\n";
     rc << "pcm_type.sornbusy { lib " + Quoted(plugin) + " }\n";
     rc << "pcm.sornbusy { type sornbusy }\n";
+    rc << "pcm_type.sornxrun { lib " + Quoted(plugin) + " }\n";
+    rc << "pcm.sornxrun { type sornxrun }\n";
     rc << "ctl_type.sorncard { lib " + Quoted(plugin) + " }\n";
     rc << "ctl.sorncard { type sorncard }\n";
     rc.close();

@@ -1,10 +1,12 @@
 // An alsa-lib plugin for the tests: a control device that looks like a small sound card's
-// mixer ("sorncard"), and a PCM that is always busy ("sornbusy"). alsa-lib loads it through a
-// test's asoundrc; the test reads and changes the card's values through the two C functions at
-// the end, as another program or the hardware would.
+// mixer ("sorncard"), a PCM that is always busy ("sornbusy") and one that underruns once
+// ("sornxrun"). alsa-lib loads it through a test's asoundrc; the test reads and changes the
+// card's values through the two C functions at the end, as another program or the hardware
+// would.
 #include <alsa/asoundlib.h>
 #include <alsa/control_external.h>
 #include <alsa/pcm_external.h>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -234,6 +236,86 @@ SND_PCM_PLUGIN_DEFINE_FUNC(sornbusy) {
   return -EBUSY;
 }
 SND_PCM_PLUGIN_SYMBOL(sornbusy);
+
+// A playback PCM that plays whatever it is given at once and underruns once, after its second
+// transfer ("sornxrun").
+struct XrunPcm {
+  snd_pcm_ioplug_t io{};
+  int fd = -1;
+  int transfers = 0;
+  bool xrunDone = false;
+};
+
+int XrunStart(snd_pcm_ioplug_t*) {
+  return 0;
+}
+int XrunStop(snd_pcm_ioplug_t*) {
+  return 0;
+}
+snd_pcm_sframes_t XrunPointer(snd_pcm_ioplug_t* io) {
+  auto* pcm = static_cast<XrunPcm*>(io->private_data);
+  if (!pcm->xrunDone && pcm->transfers >= 2) {
+    pcm->xrunDone = true;
+    return -EPIPE;
+  }
+  return snd_pcm_sframes_t(io->appl_ptr % io->buffer_size);
+}
+snd_pcm_sframes_t XrunTransfer(snd_pcm_ioplug_t* io, const snd_pcm_channel_area_t*,
+                               snd_pcm_uframes_t, snd_pcm_uframes_t size) {
+  ++static_cast<XrunPcm*>(io->private_data)->transfers;
+  return snd_pcm_sframes_t(size);
+}
+int XrunClose(snd_pcm_ioplug_t* io) {
+  auto* pcm = static_cast<XrunPcm*>(io->private_data);
+  close(pcm->fd);
+  delete pcm;
+  return 0;
+}
+snd_pcm_ioplug_callback_t XrunCallbacks() {
+  snd_pcm_ioplug_callback_t callbacks{};
+  callbacks.start = XrunStart;
+  callbacks.stop = XrunStop;
+  callbacks.pointer = XrunPointer;
+  callbacks.transfer = XrunTransfer;
+  callbacks.close = XrunClose;
+  return callbacks;
+}
+const snd_pcm_ioplug_callback_t xrunCallbacks = XrunCallbacks();
+
+SND_PCM_PLUGIN_DEFINE_FUNC(sornxrun) {
+  (void)root;
+  (void)conf;
+  if (stream != SND_PCM_STREAM_PLAYBACK) return -EINVAL;
+  auto* pcm = new XrunPcm;
+  pcm->fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  pcm->io.version = SND_PCM_IOPLUG_VERSION;
+  pcm->io.name = "sornxrun";
+  pcm->io.callback = &xrunCallbacks;
+  pcm->io.private_data = pcm;
+  pcm->io.poll_fd = pcm->fd;
+  pcm->io.poll_events = POLLOUT;
+  int err = snd_pcm_ioplug_create(&pcm->io, name, stream, mode);
+  if (err < 0) {
+    close(pcm->fd);
+    delete pcm;
+    return err;
+  }
+  static const unsigned accesses[] = {SND_PCM_ACCESS_RW_INTERLEAVED};
+  static const unsigned formats[] = {SND_PCM_FORMAT_S16_LE, SND_PCM_FORMAT_U8};
+  if ((err = snd_pcm_ioplug_set_param_list(&pcm->io, SND_PCM_IOPLUG_HW_ACCESS, 1, accesses)) < 0 ||
+      (err = snd_pcm_ioplug_set_param_list(&pcm->io, SND_PCM_IOPLUG_HW_FORMAT, 2, formats)) < 0 ||
+      (err = snd_pcm_ioplug_set_param_minmax(&pcm->io, SND_PCM_IOPLUG_HW_CHANNELS, 1, 2)) < 0 ||
+      (err = snd_pcm_ioplug_set_param_minmax(&pcm->io, SND_PCM_IOPLUG_HW_RATE, 44100, 44100)) < 0 ||
+      (err = snd_pcm_ioplug_set_param_minmax(&pcm->io, SND_PCM_IOPLUG_HW_PERIOD_BYTES, 64,
+                                             1 << 20)) < 0 ||
+      (err = snd_pcm_ioplug_set_param_minmax(&pcm->io, SND_PCM_IOPLUG_HW_PERIODS, 2, 64)) < 0) {
+    snd_pcm_ioplug_delete(&pcm->io);
+    return err;
+  }
+  *pcmp = pcm->io.pcm;
+  return 0;
+}
+SND_PCM_PLUGIN_SYMBOL(sornxrun);
 
 // The test's view of the card: a value of an element, and a change from outside the program
 // (it raises a value event).

@@ -7,10 +7,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
+#include "audio/cdda_ring.h"
 #include "audio/mixer.h"
 #include "audio/sound_block.h"
 #include "audio/sound_init.h"
@@ -21,6 +24,42 @@
 #include "tests/support/trace_capture.h"
 
 using ::testing::HasSubstr;
+
+namespace testutil {
+
+// Holds the card's first input read until the test lets it go.
+struct Gate {
+  std::mutex lock;
+  std::condition_variable changed;
+  bool reached = false;  // the streaming thread is at the gate
+  bool open = false;
+  void Open() {
+    std::lock_guard<std::mutex> guard(lock);
+    open = true;
+    changed.notify_all();
+  }
+  void Pass() {
+    std::unique_lock<std::mutex> guard(lock);
+    reached = true;
+    changed.notify_all();
+    changed.wait(guard, [this] { return open; });
+  }
+  void WaitReached() {
+    std::unique_lock<std::mutex> guard(lock);
+    changed.wait(guard, [this] { return reached; });
+  }
+};
+
+// The CD ring empty and at the start of a track, as before a first run.
+inline void ResetCddaRing() {
+  CddaRingState& r = cddaRing;
+  r.producerSlot = r.consumerSlot = r.consumerOffset = 0;
+  r.underrun = r.ringDrained = r.draining = r.readError = 0;
+  r.resumeMark = -1;
+  r.lastPosition = 0;
+}
+
+}  // namespace testutil
 
 class EngineTest : public ::testing::Test {
  protected:

@@ -1,8 +1,5 @@
 #include "audio/streaming.h"
 
-#include <condition_variable>
-#include <mutex>
-
 #include "audio/audio_config.h"
 #include "audio/voicefile.h"
 #include "settings/settings.h"
@@ -32,29 +29,6 @@ std::vector<int16_t> Noise(size_t samples, uint32_t seed) {
   }
   return s;
 }
-
-// Holds the card's first input read until the test lets it go.
-struct Gate {
-  std::mutex lock;
-  std::condition_variable changed;
-  bool reached = false;  // the streaming thread is at the gate
-  bool open = false;
-  void Open() {
-    std::lock_guard<std::mutex> guard(lock);
-    open = true;
-    changed.notify_all();
-  }
-  void Pass() {
-    std::unique_lock<std::mutex> guard(lock);
-    reached = true;
-    changed.notify_all();
-    changed.wait(guard, [this] { return open; });
-  }
-  void WaitReached() {
-    std::unique_lock<std::mutex> guard(lock);
-    changed.wait(guard, [this] { return reached; });
-  }
-};
 
 class StreamingTest : public EngineTest {
  protected:

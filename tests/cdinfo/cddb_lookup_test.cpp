@@ -2,12 +2,12 @@
 // information file to the looked-up one.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <memory>
 
 #include "cdinfo/cddb.h"
 #include "cdinfo/http_client.h"
 #include "tests/cdinfo/cdinfo_fixture.h"
+#include "tests/support/canned_replies.h"
 #include "tests/support/test_http_server.h"
 #include "tests/support/trace_capture.h"
 #include "tests/support/window_loop.h"
@@ -75,29 +75,21 @@ class CddbLookupTest : public CdInfoTest {
   }
 
   void Answer(const std::string& command, ServerReply reply) {
-    std::lock_guard<std::mutex> guard(lock_);
-    replies_[command] = std::move(reply);
+    replies_.Set(command, std::move(reply));
   }
   void AnswerQuery(const std::string& body) { Answer("cddb+query", {HttpAnswer(body)}); }
   void AnswerRead(const std::string& category, const std::string& body) {
     Answer("cddb+read+" + category, {HttpAnswer(body)});
   }
   ServerReply Route(const std::string& request) {
-    {
-      std::unique_lock<std::mutex> guard(lock_);
-      gateChanged_.wait(guard, [this] { return gateOpen_; });
-      for (const auto& [command, reply] : replies_)
-        if (request.find("cmd=" + command) != std::string::npos) return reply;
-    }
-    return ServerReply{HttpAnswer("500 Unknown command\r\n")};
+    return replies_.Take(
+        request,
+        [&request](const std::string& command) {
+          return request.find("cmd=" + command) != std::string::npos;
+        },
+        ServerReply{HttpAnswer("500 Unknown command\r\n")});
   }
-  void SetGate(bool open) {
-    {
-      std::lock_guard<std::mutex> guard(lock_);
-      gateOpen_ = open;
-    }
-    gateChanged_.notify_all();
-  }
+  void SetGate(bool open) { replies_.SetGate(open); }
   // The query answers one exact match, the read the entry for it.
   void AnswerExact(const std::string& category, const std::string& dtitle,
                    const std::string& titles = kTitles) {
@@ -112,10 +104,7 @@ class CddbLookupTest : public CdInfoTest {
 
   std::unique_ptr<TestHttpServer> server_;
   fs::path defaultFile_;
-  std::mutex lock_;
-  std::condition_variable gateChanged_;
-  bool gateOpen_ = true;
-  std::map<std::string, ServerReply> replies_;
+  CannedReplies replies_;
 };
 
 }  // namespace

@@ -47,6 +47,14 @@ class RecordingHost : public CdInfoHost {
     return choice;
   }
 
+  void ShowLyricsStatus(void*, const std::string& text) override { Record("lyrics:" + text); }
+  int SelectSong(void*, const std::vector<std::string>& lines) override {
+    NoteThread();
+    std::lock_guard<std::mutex> guard(lock_);
+    songDialogs.push_back(lines);
+    return songChoice;
+  }
+
   std::vector<std::string> Calls() {
     std::lock_guard<std::mutex> guard(lock_);
     return calls_;
@@ -59,10 +67,12 @@ class RecordingHost : public CdInfoHost {
   int lastTrack = 0;
   int currentTrack = 0;
   bool audioDisc = true;
-  int choice = 0;  // the position the dialog answers with
+  int choice = 0;                       // the position the dialog answers with
   std::atomic<int> offWindowThread{0};  // display calls made off a marked window thread
   std::vector<std::string> lyrics;
   std::vector<std::vector<std::string>> dialogs;
+  int songChoice = 0;
+  std::vector<std::vector<std::string>> songDialogs;
 
  private:
   void NoteThread() {

@@ -1,6 +1,7 @@
 // The command-line front end's CD information commands against a small disc image and a CDDB
 // server on 127.0.0.1.
 #include "tools/cli/cdinfo_commands.h"
+#include "tools/cli/lyrics_command.h"
 
 #include <gtest/gtest.h>
 
@@ -163,6 +164,62 @@ TEST_F(CliCommandsTest, FailuresAndUsage) {
   EXPECT_EQ(Run(CommandCddb, {cue_, "--choice", "0"}), 2);
   EXPECT_EQ(Run(CommandCddb, {"--folder", folder_}), 2);
   EXPECT_EQ(Run(CommandInfo, {cue_, "--server", "x"}), 2);
+}
+
+TEST_F(CliCommandsTest, LyricsFillTheFileOrLeaveItAsItWas) {
+  // The disc's file with titles, as a lookup left it.
+  fs::create_directories(folder_);
+  CdTitles titles;
+  titles.albumTitle = "Short Pieces";
+  titles.albumArtist = "Trio";
+  titles.tracks[0].title = "One";
+  titles.tracks[1].title = "Two";
+  titles.tracks[2].title = "Three";
+  const std::string file = folder_ + "/Short Pieces " + kDiscId + ".txt";
+  WriteAll(file, BuildCdInfoText(titles, 2));
+
+  std::string answerTwo = "{\"id\":2,\"plainLyrics\":\"two words\"}";
+  TestHttpServer server([&answerTwo](const std::string& request) {
+    auto json = [](int status, const std::string& body) {
+      return ServerReply{"HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " +
+                         std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body};
+    };
+    if (request.find("track_name=One&") != std::string::npos)
+      return json(200, "{\"id\":1,\"syncedLyrics\":\"[00:01.00] one\"}");
+    if (request.find("track_name=Two&") != std::string::npos) return json(200, answerTwo);
+    if (request.find("/api/search") != std::string::npos) return json(200, "[]");
+    return json(404, "{}");
+  });
+  const std::string url = "http://" + server.HostPort();
+  TraceCapture trace;
+  ASSERT_EQ(Run(CommandLyrics, {cue_, "--url", url, "--folder", folder_}), 0) << err_;
+  EXPECT_EQ(out_,
+            "track 1 (One): found, time-synced\ntrack 2 (Two): found\n"
+            "track 3 (Three): not found\nfile: " +
+                file + "\n");
+  const std::string filled = ReadAll(file);
+  EXPECT_EQ(Lyrics(filled, 0), "[00:01.00] one\n\n");
+  EXPECT_EQ(Lyrics(filled, 1), "two words\n\n");
+
+  // A failure part way leaves the file as it was, with nothing beside it.
+  answerTwo = "{\"id\":2,";
+  WriteAll(file, BuildCdInfoText(titles, 2));
+  const std::string before = ReadAll(file);
+  EXPECT_EQ(Run(CommandLyrics, {cue_, "--url", url, "--folder", folder_}), 1);
+  EXPECT_NE(err_.find("track 1 (One): found, time-synced\n"), std::string::npos) << err_;
+  EXPECT_NE(err_.find("LRCLIB sent an answer that cannot be read"), std::string::npos) << err_;
+  EXPECT_NE(err_.find("the CD information file is unchanged"), std::string::npos);
+  EXPECT_EQ(ReadAll(file), before);
+  EXPECT_EQ(fs::path(file).parent_path(), fs::path(folder_));
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{cue_, "--service", "other"},
+                                              {cue_, "--track", "0"},
+                                              {cue_, "--track", "4", "--folder", folder_},
+                                              {"--url", url}}) {
+    EXPECT_EQ(Run(CommandLyrics, bad), 2) << bad.back();
+    EXPECT_NE(err_.find("usage: sorn-karaoke-cli lyrics DISC"), std::string::npos) << err_;
+  }
 }
 
 TEST_F(CliCommandsTest, InfoOnlyReadsAndEveryKindOfLineEndCounts) {

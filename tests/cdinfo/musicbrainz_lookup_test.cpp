@@ -333,6 +333,8 @@ TEST_F(MusicBrainzLookupTest, InternetCommandRunsTheServiceTheSettingsNameOnTheW
                                                      {{"1", Credit("W")}})})));
   settings.titleService = TitleService::kMusicBrainz;
   settings.musicBrainzUrl = url_;
+  settings.lyricsService = kLyricsServiceLrclib;
+  settings.lyricsUrl = url_;
   SetGate(false);
   TraceCapture trace;
   GetCdInfoFromInternet(nullptr);
@@ -344,7 +346,12 @@ TEST_F(MusicBrainzLookupTest, InternetCommandRunsTheServiceTheSettingsNameOnTheW
             std::string::npos);
   EXPECT_NE(trace.Text().find("HandleCDBB: the Internet connection is busy; ignored\n"),
             std::string::npos);
-  EXPECT_EQ(server_->Requests().size(), 1u);
   EXPECT_EQ(cdTitles.albumTitle, "Worker Album");
   EXPECT_TRUE(fs::exists(root_ / ("Worker Album " + std::string(kDiscId) + ".txt")));
+  // New titles are followed, on the same worker, by a lyrics search for the tracks without
+  // lyrics (this server answers it with a MusicBrainz page, which the lyrics side refuses).
+  const auto requests = server_->Requests();
+  ASSERT_GE(requests.size(), 2u);
+  EXPECT_EQ(requests[0].rfind("GET /ws/2/discid/", 0), 0u);
+  EXPECT_EQ(requests[1].rfind("GET /api/", 0), 0u) << requests[1];
 }

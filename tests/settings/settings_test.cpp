@@ -76,6 +76,8 @@ TEST_F(SettingsTest, FirstRunSetsDefaultsCreatesTheFolderAndSavesAtOnce) {
   EXPECT_EQ(settings.titleService, TitleService::kAuto);
   EXPECT_EQ(settings.musicBrainzUrl, "https://musicbrainz.org");
   EXPECT_EQ(settings.cddbClientName, "SornKaraoke");
+  EXPECT_EQ(settings.lyricsService, "lrclib");
+  EXPECT_EQ(settings.lyricsUrl, "https://lrclib.net");
   ASSERT_EQ(settings.serverCount, 2);
   EXPECT_EQ(settings.servers[0].location, "Carmel, IN USA");
   EXPECT_EQ(settings.servers[1].location, "Fremont, CA USA");
@@ -124,6 +126,8 @@ TEST_F(SettingsTest, RoundTripKeepsEveryValue) {
   settings.firstCddb = 0;
   settings.firstCd = 0;
   settings.lyricsHost = "lyrics.host";
+  settings.lyricsService = "site";
+  settings.lyricsUrl = "http://127.0.0.1:8080";
   settings.audioCdLevel = 3.25f;
   settings.audioMicrophoneLevel = 9.5f;
   settings.useFullScreen = 1;
@@ -150,6 +154,8 @@ TEST_F(SettingsTest, RoundTripKeepsEveryValue) {
   EXPECT_EQ(settings.firstCddb, 0);
   EXPECT_EQ(settings.firstCd, 0);
   EXPECT_EQ(settings.lyricsHost, "lyrics.host");
+  EXPECT_EQ(settings.lyricsService, "site");
+  EXPECT_EQ(settings.lyricsUrl, "http://127.0.0.1:8080");
   EXPECT_FLOAT_EQ(settings.audioCdLevel, 3.25f);
   EXPECT_FLOAT_EQ(settings.audioMicrophoneLevel, 9.5f);
   EXPECT_EQ(settings.useFullScreen, 1);
@@ -177,7 +183,9 @@ TEST_F(SettingsTest, OutOfRangeValuesAreClampedOnLoad) {
                        {"Use Full Screen", "1"},
                        {"Title Service", "gracenote"},
                        {"MusicBrainz URL", ""},
-                       {"CDDB Client Name", "two words"}});
+                       {"CDDB Client Name", "two words"},
+                       {"Lyrics Service", "lyricsfinder"},
+                       {"Lyrics URL", ""}});
   Store(kServersKey, {{"CDDB Address 1", "one.example"},
                       {"CDDB Location 1", "First"},
                       {"CDDB Address 2", "two.example"},
@@ -206,6 +214,9 @@ TEST_F(SettingsTest, OutOfRangeValuesAreClampedOnLoad) {
   EXPECT_EQ(settings.cddbUser, "username");
   EXPECT_EQ(settings.browser, "none");
   EXPECT_EQ(settings.useSplashScreen, 1);
+  // An unknown lyrics service and an empty URL fall back to LRCLIB at its own address.
+  EXPECT_EQ(settings.lyricsService, "lrclib");
+  EXPECT_EQ(settings.lyricsUrl, "https://lrclib.net");
 }
 
 TEST_F(SettingsTest, ShortenedServerListDeletesTheSurplusOnSave) {
@@ -290,4 +301,35 @@ TEST_F(SettingsTest, UnreadableFileLoadsTheDefaults) {
   EXPECT_NE(trace.Text().find("cannot be read"), std::string::npos);
   EXPECT_EQ(settings.cdMode, 1);
   EXPECT_EQ(settings.databasePath, DataFolder());
+}
+
+// The live-voice settings: defaults, a round trip, and stored values out of range or unknown.
+TEST_F(SettingsTest, MonitoringAndLowLatencySettings) {
+  EXPECT_EQ(LoadSettings(), 0);
+  EXPECT_EQ(settings.monitoring, Monitoring::kAuto);
+  EXPECT_EQ(settings.lowLatency, 0);
+  EXPECT_EQ(settings.blockFrames, 256);
+  EXPECT_EQ(ConfiguredBlockFrames(), 4096);  // low latency off: the standard block
+
+  settings.monitoring = Monitoring::kSoftware;
+  settings.lowLatency = 1;
+  settings.blockFrames = 512;
+  SaveSettings();
+  settings = Settings{};
+  LoadSettings();
+  EXPECT_EQ(settings.monitoring, Monitoring::kSoftware);
+  EXPECT_EQ(ConfiguredBlockFrames(), 512);
+  std::string stored;
+  ASSERT_TRUE(Stored(kSettingsKey, "Monitoring", &stored));
+  EXPECT_EQ(stored, "software");
+
+  Store(kSettingsKey, {{"Monitoring", "loud"}, {"Low Latency", "7"}, {"Block Frames", "300"}});
+  LoadSettings();
+  EXPECT_EQ(settings.monitoring, Monitoring::kAuto);
+  EXPECT_EQ(settings.lowLatency, 1);
+  EXPECT_EQ(settings.blockFrames, 256);
+  Store(kSettingsKey, {{"Monitoring", "off"}, {"Block Frames", "100000"}});
+  LoadSettings();
+  EXPECT_EQ(settings.monitoring, Monitoring::kOff);
+  EXPECT_EQ(settings.blockFrames, 4096);
 }

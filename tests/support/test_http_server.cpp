@@ -9,7 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 
-TestHttpServer::TestHttpServer(Handler handler) : handler_(std::move(handler)) {
+TestHttpServer::TestHttpServer(Handler handler, std::string requestEnd)
+    : handler_(std::move(handler)), requestEnd_(std::move(requestEnd)) {
   listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int yes = 1;
   ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
@@ -50,10 +51,10 @@ void TestHttpServer::Run() {
 }
 
 void TestHttpServer::Serve(int connection) {
-  // The request: up to its blank line, or whatever came before the client stopped sending.
+  // The request: up to its end, or whatever came before the client stopped sending.
   std::string request;
   char buffer[4096];
-  while (!stop_ && request.find("\r\n\r\n") == std::string::npos) {
+  while (!stop_ && request.find(requestEnd_) == std::string::npos) {
     pollfd p{connection, POLLIN, 0};
     if (::poll(&p, 1, 2000) <= 0) break;
     const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);

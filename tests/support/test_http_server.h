@@ -1,5 +1,5 @@
 // A small HTTP server on 127.0.0.1 for the client tests: one thread, one listening socket,
-// connections served one after another. Each request (read up to its blank line) goes to a
+// connections served one after another. Each request (read up to its end) goes to a
 // handler that says what to send back and how the connection ends.
 #pragma once
 
@@ -25,7 +25,9 @@ class TestHttpServer {
  public:
   using Handler = std::function<ServerReply(const std::string& request)>;
 
-  explicit TestHttpServer(Handler handler);
+  // A request is read up to requestEnd: the blank line of HTTP, or "\r\n" for servers that
+  // take bare one-line requests.
+  explicit TestHttpServer(Handler handler, std::string requestEnd = "\r\n\r\n");
   ~TestHttpServer();
   TestHttpServer(const TestHttpServer&) = delete;
   TestHttpServer& operator=(const TestHttpServer&) = delete;
@@ -41,6 +43,7 @@ class TestHttpServer {
   void Serve(int connection);
 
   Handler handler_;
+  std::string requestEnd_;
   int listenFd_ = -1;
   int port_ = 0;
   std::atomic<bool> stop_{false};

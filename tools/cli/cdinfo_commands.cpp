@@ -68,18 +68,11 @@ bool ParseArguments(const std::vector<std::string>& args, unsigned options, Argu
         *err += "--url takes an http:// or https:// address\n";
         return false;
       }
-    } else if (!arg.empty() && arg[0] != '-' && parsed->disc.empty()) {
-      parsed->disc = arg;
-    } else {
-      *err += "unexpected argument '" + arg + "'\n";
+    } else if (!TakeDiscArgument(arg, &parsed->disc, err)) {
       return false;
     }
   }
-  if (parsed->disc.empty()) {
-    *err += "no disc image given\n";
-    return false;
-  }
-  return true;
+  return DiscGiven(parsed->disc, err);
 }
 
 // The player's part for a disc read from an image: all its tracks, the first one current.
@@ -147,6 +140,20 @@ bool PrepareDisc(const Arguments& arguments, DiscLayout* layout, std::string* er
 }
 
 }  // namespace
+
+bool TakeDiscArgument(const std::string& arg, std::string* disc, std::string* err) {
+  if (!arg.empty() && arg[0] != '-' && disc->empty()) {
+    *disc = arg;
+    return true;
+  }
+  *err += "unexpected argument '" + arg + "'\n";
+  return false;
+}
+
+bool DiscGiven(const std::string& disc, std::string* err) {
+  if (disc.empty()) *err += "no disc image given\n";
+  return !disc.empty();
+}
 
 bool ReadImageLayout(const std::string& disc, DiscLayout* layout, std::string* error) {
   ImageDriveOptions options;

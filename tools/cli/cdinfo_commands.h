@@ -25,5 +25,11 @@ int CommandCddb(const std::vector<std::string>& args, std::string* out, std::str
 int CommandTitles(const std::vector<std::string>& args, std::string* out, std::string* err);
 int CommandInfo(const std::vector<std::string>& args, std::string* out, std::string* err);
 
+// The last branch of a disc command's option loop: the one DISC (a word not starting with
+// "-"); any other argument is unexpected. False with the reason in err.
+bool TakeDiscArgument(const std::string& arg, std::string* disc, std::string* err);
+// After the loop: false with the reason when no DISC was given.
+bool DiscGiven(const std::string& disc, std::string* err);
+
 // The track layout of a disc image as the player reads it from a drive; false with a reason.
 bool ReadImageLayout(const std::string& disc, DiscLayout* layout, std::string* error);

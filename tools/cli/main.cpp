@@ -8,8 +8,10 @@
 
 #include "platform/cpu/processor.h"
 #include "settings/settings.h"
+#include "tools/cli/cdg_command.h"
 #include "tools/cli/cdinfo_commands.h"
 #include "tools/cli/drives_command.h"
+#include "tools/cli/lyrics_command.h"
 #include "tools/cli/play_commands.h"
 #include "tools/cli/render_command.h"
 
@@ -29,6 +31,8 @@ void Usage() {
                "  titles DISC [--service auto|musicbrainz|cddb] [--url URL]\n"
                "         [--server HOST[:PORT]] [--folder DIR] [--choice N]\n"
                "             the same with the title service the settings name or the one given\n"
+               "  lyrics DISC [--track N] [--service lrclib|site] [--url URL] [--folder DIR]\n"
+               "             fetch lyrics into the disc's file, print what was done per track\n"
                "  info DISC [--folder DIR]\n"
                "             print album, artist and track titles from the disc's file\n"
                "  tracks DISC\n"
@@ -38,7 +42,9 @@ void Usage() {
                "  render DISC --track N [--karaoke [on|off]] [--mic FILE.wav] [--preset P]\n"
                "         [--variation V] [--record TAKE.wav] [--playback TAKE.wav] --out OUT.wav\n"
                "             play a track through the engine on the simulated sound card as fast\n"
-               "             as it reads, write what the speakers get\n");
+               "             as it reads, write what the speakers get\n"
+               "  cdg DISC --track N --at SECONDS [--at SECONDS ...] --out DIR\n"
+               "             write the track's CD+G screen at those times as PNG files\n");
 }
 
 int CommandCpu() {
@@ -78,14 +84,17 @@ int main(int argc, char** argv) {
     std::fputs(out.c_str(), stdout);
     return code;
   }
-  if (command == "tracks" || command == "rip" || command == "render") {
+  if (command == "tracks" || command == "rip" || command == "render" || command == "cdg" ||
+      command == "lyrics") {
     const std::vector<std::string> args(argv + 2, argv + argc);
     std::string out;
     std::string err;
     LoadSettings();
-    const int code = command == "tracks" ? CommandTracks(args, &out, &err)
-                     : command == "rip"  ? CommandRip(args, &out, &err)
-                                         : CommandRender(args, &out, &err);
+    const int code = command == "tracks"   ? CommandTracks(args, &out, &err)
+                     : command == "rip"    ? CommandRip(args, &out, &err)
+                     : command == "render" ? CommandRender(args, &out, &err)
+                     : command == "lyrics" ? CommandLyrics(args, &out, &err)
+                                           : CommandCdg(args, &out, &err);
     std::fputs(err.c_str(), stderr);
     std::fputs(out.c_str(), stdout);
     return code;

@@ -23,6 +23,7 @@
 #include "cdinfo/text_util.h"
 #include "platform/cd/image_drive.h"
 #include "settings/settings.h"
+#include "tools/demodisc/demo_cdg.h"
 
 namespace {
 
@@ -144,6 +145,30 @@ void HiHat(Stereo& out, size_t start, float gain, Random& random) {
   }
 }
 
+struct Note {
+  size_t start, length;  // in samples
+  int step;              // semitones above the key + 24
+  size_t eighth;         // eighth notes from the start of the melody
+};
+
+// The vocal melody: it starts after a two-bar intro and leaves the last bar to the band.
+std::vector<Note> MelodyNotes(const Song& song, size_t frames) {
+  const size_t beatFrames = static_cast<size_t>(60.0 / song.tempo * kRate);
+  const size_t eighth = beatFrames / 2;
+  const size_t melodyStart = 8 * beatFrames;
+  const size_t melodyEnd = frames > 4 * beatFrames ? frames - 4 * beatFrames : 0;
+  std::vector<Note> notes;
+  for (size_t i = 0; melodyStart + i * eighth < melodyEnd; ++i) {
+    const int step = song.melody[i % song.melody.size()];
+    if (step < 0) continue;
+    size_t length = eighth;  // held notes: following rests extend the note
+    for (size_t j = i + 1; song.melody[j % song.melody.size()] < 0 && length < 4 * eighth; ++j)
+      length += eighth;
+    notes.push_back({melodyStart + i * eighth, length - length / 8, step, i});
+  }
+  return notes;
+}
+
 Stereo Render(const Song& song, uint32_t seed) {
   const size_t frames = static_cast<size_t>(song.seconds * kRate);
   Stereo out(frames);
@@ -182,19 +207,8 @@ Stereo Render(const Song& song, uint32_t seed) {
         HiHat(out, barStart + b * beatFrames + h * beatFrames / 2, h ? 900.0f : 1500.0f, random);
     }
   }
-  // The vocal melody starts after a two-bar intro and leaves the last bar to the band.
-  const size_t eighth = beatFrames / 2;
-  const size_t melodyStart = 8 * beatFrames;
-  const size_t melodyEnd = frames > 4 * beatFrames ? frames - 4 * beatFrames : 0;
-  for (size_t i = 0; melodyStart + i * eighth < melodyEnd; ++i) {
-    const int step = song.melody[i % song.melody.size()];
-    if (step < 0) continue;
-    size_t length = eighth;  // held notes: following rests extend the note
-    for (size_t j = i + 1; song.melody[j % song.melody.size()] < 0 && length < 4 * eighth; ++j)
-      length += eighth;
-    Vocal(out, melodyStart + i * eighth, length - length / 8, MidiToHz(song.key + 24 + step),
-          song.vocalPan);
-  }
+  for (const Note& note : MelodyNotes(song, frames))
+    Vocal(out, note.start, note.length, MidiToHz(song.key + 24 + note.step), song.vocalPan);
   // Fade in and out over 40 ms and 1.5 s; a noise floor of about one bit keeps the track from
   // ever being digital silence.
   for (size_t n = 0; n < frames; ++n) {
@@ -293,6 +307,28 @@ bool WriteInfoFile(const std::string& folder, const std::string& cuePath) {
   return true;
 }
 
+// The first song's lyrics as CD+G: one lyric line a phrase of 16 eighth notes, its words on
+// the phrase's notes.
+std::vector<uint8_t> FirstSongCdg(const Song& song) {
+  const size_t frames = static_cast<size_t>(song.seconds * kRate);
+  DemoCdgSong cdg;
+  cdg.title = kSongTexts[0].title;
+  cdg.artist = kAlbumArtist;
+  cdg.totalSamples = static_cast<int64_t>(frames);
+  std::string lyrics = kSongTexts[0].lyrics;
+  for (size_t start = 0; start <= lyrics.size();) {
+    const size_t end = std::min(lyrics.find('\n', start), lyrics.size());
+    cdg.lines.push_back({lyrics.substr(start, end - start), {}});
+    start = end + 1;
+  }
+  for (const Note& note : MelodyNotes(song, frames)) {
+    const size_t line = note.eighth / 16;
+    if (line < cdg.lines.size())
+      cdg.lines[line].noteSamples.push_back(static_cast<int64_t>(note.start));
+  }
+  return DemoSongCdg(cdg);
+}
+
 std::string Msf(size_t frames) {  // CD frames (1/75 s) as mm:ss:ff
   char text[40];
   std::snprintf(text, sizeof text, "%02zu:%02zu:%02zu", frames / 4500, frames / 75 % 60,
@@ -333,11 +369,13 @@ int main(int argc, char** argv) {
        0.0f},
   };
   std::vector<uint8_t> bin;
+  std::vector<int32_t> trackStarts;
   std::string cue =
       "REM Sorn Karaoke demo disc\nPERFORMER \"The Sorn Session Band\"\n"
       "TITLE \"Sorn Karaoke Demo Disc\"\nFILE \"demo.bin\" BINARY\n";
   for (size_t i = 0; i < songs.size(); ++i) {
     const size_t startFrame = bin.size() / 2352;
+    trackStarts.push_back(static_cast<int32_t>(startFrame));
     char line[128];
     std::snprintf(line, sizeof line, "  TRACK %02zu AUDIO\n    INDEX 01 %s\n", i + 1,
                   Msf(startFrame).c_str());
@@ -354,6 +392,15 @@ int main(int argc, char** argv) {
   out = std::fopen(cuePath.c_str(), "w");
   if (!out || std::fputs(cue.c_str(), out) < 0 || std::fclose(out) != 0) {
     std::fprintf(stderr, "sorn-demodisc: cannot write %s\n", cuePath.c_str());
+    return 1;
+  }
+  // The sub-channel beside the image: the first song's CD+G (the track starts at sector 0).
+  const std::vector<uint8_t> sub =
+      DemoDiscSub(FirstSongCdg(songs[0]), trackStarts, static_cast<int32_t>(bin.size() / 2352));
+  const std::string subPath = folder + "/demo.sub";
+  out = std::fopen(subPath.c_str(), "wb");
+  if (!out || std::fwrite(sub.data(), 1, sub.size(), out) != sub.size() || std::fclose(out) != 0) {
+    std::fprintf(stderr, "sorn-demodisc: cannot write %s\n", subPath.c_str());
     return 1;
   }
   return WriteInfoFile(folder, cuePath) ? 0 : 1;
