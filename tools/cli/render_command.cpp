@@ -240,14 +240,14 @@ int CommandRender(const std::vector<std::string>& args, std::string* out, std::s
   player.repeat.store(0);
   CdSelectTrack(nullptr, track);
 
-  // The output is the card's start-up silence, then the track, and nothing after it, however
-  // long the engine runs on before it is closed.
+  // The output is the card's start-up silence (its queued output blocks), then the track, and
+  // nothing after it, however long the engine runs on before it is closed. The limit is set
+  // once the engine has chosen its blocks; the streaming thread waits at the gate till then.
   CdComputePlayEnd();
   const int64_t trackFrames =
       int64_t(player.playEndFrame.load() - int32_t(player.cdTrack[track].startFrame)) *
       kRawSectorBytes / 4;
   auto output = std::make_shared<WavSinkControl>();
-  output->frameLimit.store(int64_t(kOutputHeaderCount) * kBlockFrames + trackFrames);
 
   auto gate = std::make_shared<StartGate>();
   SimAudioOptions options = SimOptionsWithFiles(a.mic, "", false);
@@ -276,6 +276,8 @@ int CommandRender(const std::vector<std::string>& args, std::string* out, std::s
     *err += "sorn-karaoke-cli render: the simulated sound card did not start\n";
     code = 1;
   } else {
+    const BlockGeometry& geometry = soundDevices.geometry;
+    output->frameLimit.store(int64_t(geometry.outputBlocks) * geometry.blockFrames + trackFrames);
     const float level = settings.audioCdLevel / 7.0f;
     soundBlock.cdLevel.store(level * level * level * level);  // the CD panel's level curve
     soundBlock.karaokeOn.store(a.karaoke);
