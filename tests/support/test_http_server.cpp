@@ -9,6 +9,12 @@
 #include <cerrno>
 #include <cstdio>
 
+namespace {
+
+constexpr int kDripLines = 250;  // 5 s of lines
+
+}  // namespace
+
 TestHttpServer::TestHttpServer(Handler handler, std::string requestEnd)
     : handler_(std::move(handler)), requestEnd_(std::move(requestEnd)) {
   listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -77,7 +83,9 @@ void TestHttpServer::Serve(int connection) {
   }
   if (reply.end == ServerReply::End::kDrip) {
     const char line[] = "X-Wait: more\r\n";
-    while (!stop_ && ::send(connection, line, sizeof line - 1, MSG_NOSIGNAL) > 0) {
+    for (int lines = 0; lines < kDripLines && !stop_ &&
+                        ::send(connection, line, sizeof line - 1, MSG_NOSIGNAL) > 0;
+         ++lines) {
       pollfd p{connection, POLLIN, 0};
       if (::poll(&p, 1, 20) > 0 && ::recv(connection, buffer, sizeof buffer, 0) <= 0) break;
     }
