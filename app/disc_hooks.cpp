@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/external_programs.h"
 #include "cd/demo_disc.h"
 #include "cdinfo/disc_id.h"
 #include "cdinfo/info_file.h"
@@ -25,6 +26,10 @@ void AppDiscHooks::LoadCdInformation(void* window) {
   InstallDemoDiscInfo(discId);
   LoadCdInfoFile(window);
   CdShowTitles(window);
+}
+
+void AppDiscHooks::WatchLaunchedPrograms(void* window) {
+  WatchExternalPrograms(window);
 }
 
 void InstallAppDiscHooks() {

@@ -9,6 +9,8 @@ class AppDiscHooks : public CdDiscHooks {
  public:
   void ComputeDiscIdentity(void* window) override;
   void LoadCdInformation(void* window) override;
+  // The editors, the volume control and the help page the commands started.
+  void WatchLaunchedPrograms(void* window) override;
 };
 
 void InstallAppDiscHooks();

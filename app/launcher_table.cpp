@@ -10,13 +10,8 @@
 
 namespace {
 
-constexpr const char* kEditor[] = {"gnome-text-editor --standalone",
-                                   "gedit --wait",
-                                   "kate --block",
-                                   "mousepad --disable-server",
-                                   "xed --wait",
-                                   "xdg-open",
-                                   nullptr};
+constexpr const char* kEditor[] = {"gnome-text-editor --standalone", "gedit --wait", "kate --block",
+                                   "mousepad --disable-server",      "xed --wait",   nullptr};
 constexpr const char* kVolumeControl[] = {"pavucontrol", "gnome-control-center sound",
                                           "x-terminal-emulator -e alsamixer", nullptr};
 constexpr const char* kHelpViewer[] = {"xdg-open", nullptr};
@@ -106,6 +101,15 @@ bool FindOnPath(const std::string& program) {
     start = end + 1;
   }
   return false;
+}
+
+std::string DesktopCounterpart(const std::string& program) {
+  const LauncherEntry* entry = FindLauncherEntry(program);
+  if (!entry) return std::string();
+  for (const char* const* candidate = entry->desktop; *candidate; ++candidate) {
+    if (FindOnPath(SplitCommandLine(*candidate)[0])) return *candidate;
+  }
+  return std::string();
 }
 
 bool TranslateLaunchWords(std::vector<std::string>* words) {

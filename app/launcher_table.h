@@ -25,6 +25,9 @@ const LauncherEntry* FindLauncherEntry(const std::string& programWord);
 // for it. Words of a program not in the table are left as they are.
 bool TranslateLaunchWords(std::vector<std::string>* words);
 
+// The first counterpart of a program of the table found on PATH ("" for none).
+std::string DesktopCounterpart(const std::string& program);
+
 // Installs TranslateLaunchWords as the launcher's translator.
 void InstallLauncherTable();
 

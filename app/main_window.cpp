@@ -12,6 +12,7 @@
 #include <chrono>
 
 #include "app/cdplayer_panel.h"
+#include "app/lyrics_panel.h"
 #include "audio/mixer.h"
 #include "audio/sound_block.h"
 #include "cd/cdda_manager.h"
@@ -188,6 +189,7 @@ void MainWindow::OnTimer(int id) {
       break;
     case kTimerPosition:
       OutputCurPos(this);
+      LyricsStatusTick();
       break;
     default:
       break;
@@ -405,21 +407,4 @@ void MainWindow::Restore() {
   shown->show();
   shown->raise();
   shown->activateWindow();
-}
-
-void AppCommand(MainWindow* window, int id, QWidget* control, int code) {
-  (void)window;
-  (void)control;
-  (void)code;
-  switch (id) {
-    case kFullScreenCommand:
-      CDPlayerPanelStateManager(kFullScreenCommand);
-      break;
-    case 40002:  // "E&xit"
-      PostQuitMessage(0);
-      break;
-    default:
-      // The menus' other commands are not served yet.
-      break;
-  }
 }

@@ -14,6 +14,7 @@
 #include "app/audio_context.h"
 #include "app/cdplayer_panel.h"
 #include "app/display_modes.h"
+#include "app/lyrics_panel.h"
 #include "app/main_window.h"
 #include "app/splash.h"
 #include "audio/sound_init.h"
@@ -96,7 +97,10 @@ void AppCleanThePipes(MainWindow* window) {
     app.splash = nullptr;
   }
 
-  // 10-14. The drives, the panel and its widgets, the mode table.
+  // 11. The lyrics panel's bitmaps and fonts.
+  FreeLyricsPanel();
+
+  // 12-14. The drives, the panel and its widgets, the mode table.
   ReleaseCdDrives();
   if (window && window->Panel()) {
     delete window->Panel();

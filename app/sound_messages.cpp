@@ -69,6 +69,10 @@ void SoundHardwareDialog(void* window) {
                                     kHardwareDialogText, kMbYesNo | kMbIconQuestion);
   if (answer != kIdYes) return;
   PostQuitMessage(0);
+  OpenDeviceManager(window);
+}
+
+void OpenDeviceManager(void* window) {
   if (IsWindowsNT()) {
     WarningBox(window, kNoDeviceManagerText);
   } else {

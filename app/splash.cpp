@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/cdplayer_panel.h"
+#include "app/lyrics_panel.h"
 #include "app/main_window.h"
 #include "diagnostics/diagnostics.h"
 #include "platform/cpu/processor.h"
@@ -25,6 +26,9 @@ class SplashDialog : public QDialog {
     if (templateId == kSplashBadgeTemplate) badge_ = LoadSkinBitmap(kSplashBadgeBitmap);
     setFixedSize(picture_.isNull() ? QSize(432, 288) : picture_.deviceIndependentSize().toSize());
   }
+  // The About box opens from a menu: the release of the key or click that chose it is not one
+  // the box has seen pressed, and leaves it open.
+  void IgnoreUnpressedReleases() { ignoreUnpressed_ = true; }
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -37,10 +41,20 @@ class SplashDialog : public QDialog {
              size.width(), size.height());
     }
   }
-  void keyPressEvent(QKeyEvent*) override { End(); }
-  void keyReleaseEvent(QKeyEvent*) override { End(); }
-  void mousePressEvent(QMouseEvent* event) override { EndOnButton(event); }
-  void mouseReleaseEvent(QMouseEvent* event) override { EndOnButton(event); }
+  void keyPressEvent(QKeyEvent*) override {
+    pressed_ = true;
+    End();
+  }
+  void keyReleaseEvent(QKeyEvent*) override {
+    if (pressed_ || !ignoreUnpressed_) End();
+  }
+  void mousePressEvent(QMouseEvent* event) override {
+    pressed_ = true;
+    EndOnButton(event);
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (pressed_ || !ignoreUnpressed_) EndOnButton(event);
+  }
   void closeEvent(QCloseEvent* event) override {
     event->accept();
     End();
@@ -61,6 +75,8 @@ class SplashDialog : public QDialog {
   QPixmap picture_;
   QPixmap badge_;
   bool ended_ = false;
+  bool pressed_ = false;
+  bool ignoreUnpressed_ = false;
 };
 
 }  // namespace
@@ -77,6 +93,7 @@ QWidget* CreateSplash(QWidget* owner, int templateId, bool modal) {
     splash->move(frame.center() - QPoint(splash->width() / 2, splash->height() / 2));
   }
   if (modal) {
+    splash->IgnoreUnpressedReleases();
     splash->exec();
     return nullptr;
   }
@@ -100,11 +117,7 @@ void SplashScreenShutdownProc() {
     EndSplash(app.splash);
     app.splash = nullptr;
   }
-  if (QWidget* panel = CdPlayerPanel()) {
-    for (int id : {kIdLyricsText, 1211}) {
-      if (QWidget* area = GkGetDlgItem(panel, id)) area->update();
-    }
-  }
+  RepaintLyricsPanel(CdPlayerPanel());
   if (!app.mainWindow || !app.mainWindow->KillWindowTimer(kTimerSplash))
     Trace("SplashScreenShutdownProc: KillTimer(IDD_ABOUT) failed\n");
 }

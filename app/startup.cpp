@@ -14,11 +14,13 @@
 
 #include "app/app_state.h"
 #include "app/audio_context.h"
+#include "app/cdinfo_host.h"
 #include "app/cdplayer_panel.h"
 #include "app/disc_hooks.h"
 #include "app/display_modes.h"
 #include "app/launcher_table.h"
 #include "app/main_window.h"
+#include "app/menus.h"
 #include "app/message_boxes.h"
 #include "app/processor_log.h"
 #include "app/shutdown.h"
@@ -196,6 +198,9 @@ int WinMain(int argc, char** argv) {
   TraceStartupStep("panel");
   InitializeGUI_CDPlayer(panel);
   ApplyPanelVolumeLevels(panel);
+  ShowChosenLowerPanel();
+  CheckMenuCommand(kCmdRepeat, settings.repeat != 0);
+  CheckMenuCommand(kCmdSingleSongPlay, settings.cdMode == kCdModeSingleSong);
 
   // 17. The sound engine.
   TraceStartupStep("sound");
@@ -227,6 +232,7 @@ int WinMain(int argc, char** argv) {
   // 22. The CD drives, the player and its two timers.
   TraceStartupStep("cd drives");
   InstallAppDiscHooks();
+  InstallAppCdInfoHost();
   if (InitCdDrives(window) == 0) {
     ResetCdPlayer();
     SetMSFformat();

@@ -212,7 +212,9 @@ void SetFirstRunDefaults() {
   settings.audioMicrophoneLevel = 7.0f;
   settings.panelDisplay = 0;
   settings.useSplashScreen = 1;
-  settings.browser = "none";
+  settings.browser = kDefaultBrowser;
+  settings.textEditor.clear();
+  settings.mixerProgram.clear();
   settings.internetDeadline = 120;
   SetDefaultServerList();
   settings.cddbHost = kPlaceholderHelloHost;
@@ -286,7 +288,9 @@ int LoadSettings() {
   settings.useFullScreen = ReadInt(k, "Use Full Screen", 0, 0, 1);
   settings.panelDisplay = ReadInt(k, "Panel Display", 0, 0, 1);
   settings.useSplashScreen = ReadInt(k, "Use Splash Screen", 1, 0, 1);
-  settings.browser = ReadString(k, "Browser", "none", 260);
+  settings.browser = ReadString(k, "Browser", kDefaultBrowser, 260);
+  settings.textEditor = ReadString(k, "Text Editor", "", 260);
+  settings.mixerProgram = ReadString(k, "Mixer Program", "", 260);
   settings.monitoring = MonitoringOfName(ReadString(k, "Monitoring", "auto", 20));
   settings.lowLatency = ReadInt(k, "Low Latency", 0, 0, 1);
   settings.blockFrames = NearestBlockFrames(
@@ -354,6 +358,8 @@ void SaveSettings() {
   key->Write("Panel Display", IntText(settings.panelDisplay));
   key->Write("Use Splash Screen", IntText(settings.useSplashScreen));
   key->Write("Browser", settings.browser);
+  key->Write("Text Editor", settings.textEditor);
+  key->Write("Mixer Program", settings.mixerProgram);
   key->Write("Monitoring", MonitoringName(settings.monitoring));
   key->Write("Low Latency", IntText(Clamp(settings.lowLatency, 0, 1)));
   key->Write("Block Frames", IntText(NearestBlockFrames(settings.blockFrames)));

@@ -17,6 +17,8 @@ inline constexpr const char* kDefaultLyricsUrl = "https://lrclib.net";
 inline constexpr const char* kDefaultMusicBrainzUrl = "https://musicbrainz.org";
 // The name the CDDB client says hello with; a server that registers clients needs its own.
 inline constexpr const char* kDefaultCddbClientName = "SornKaraoke";
+// The web browser of a new configuration; "none" (kept from older ones) means none is chosen.
+inline constexpr const char* kDefaultBrowser = "xdg-open";
 
 // Where "Get CD Info from Internet" finds a disc's titles ("Title Service").
 enum class TitleService : int {
@@ -65,7 +67,9 @@ struct Settings {
   int useFullScreen = 0;              // "Use Full Screen" 0..1
   int panelDisplay = 0;               // "Panel Display" 0 microphone, 1 lyrics
   int useSplashScreen = 1;            // "Use Splash Screen" 0..1
-  std::string browser = "none";       // "Browser": path of the web browser, or "none"
+  std::string browser = "xdg-open";   // "Browser": the web browser's program, or "none"
+  std::string textEditor;             // "Text Editor": "" = first desktop editor, else built-in
+  std::string mixerProgram;           // "Mixer Program": "" = the desktop's volume control
   TitleService titleService = TitleService::kAuto;      // "Title Service"
   std::string musicBrainzUrl = kDefaultMusicBrainzUrl;  // "MusicBrainz URL"
   std::string cddbClientName = kDefaultCddbClientName;  // "CDDB Client Name"

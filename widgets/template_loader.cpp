@@ -17,20 +17,33 @@ QWidget* GkTemplateLoader::createWidget(const QString& className, QWidget* paren
   return QUiLoader::createWidget(className, parent, name);
 }
 
-QWidget* GkLoadTemplate(QIODevice* device, QWidget* parent) {
-  GkTemplateLoader loader;
-  QWidget* panel = loader.load(device, parent);
+namespace {
+
+QWidget* Load(GkTemplateLoader* loader, QIODevice* device, QWidget* parent) {
+  QWidget* panel = loader->load(device, parent);
   if (!panel) {
-    Trace("GkLoadTemplate: %s\n", loader.errorString().toUtf8().constData());
+    Trace("GkLoadTemplate: %s\n", loader->errorString().toUtf8().constData());
   }
   return panel;
 }
 
-QWidget* GkLoadTemplate(const QString& path, QWidget* parent) {
+}  // namespace
+
+QWidget* GkLoadTemplate(QIODevice* device, QWidget* parent) {
+  GkTemplateLoader loader;
+  return Load(&loader, device, parent);
+}
+
+QWidget* GkLoadTemplate(GkTemplateLoader* loader, const QString& path, QWidget* parent) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
     Trace("GkLoadTemplate: cannot open '%s'\n", path.toUtf8().constData());
     return nullptr;
   }
-  return GkLoadTemplate(&file, parent);
+  return Load(loader, &file, parent);
+}
+
+QWidget* GkLoadTemplate(const QString& path, QWidget* parent) {
+  GkTemplateLoader loader;
+  return GkLoadTemplate(&loader, path, parent);
 }

@@ -22,3 +22,5 @@ class GkTemplateLoader : public QUiLoader {
 // Loads a template (a file or resource path) as a child of parent; null after tracing why.
 QWidget* GkLoadTemplate(const QString& path, QWidget* parent);
 QWidget* GkLoadTemplate(QIODevice* device, QWidget* parent);
+// The same with a loader of the caller's (one that builds some classes its own way).
+QWidget* GkLoadTemplate(GkTemplateLoader* loader, const QString& path, QWidget* parent);

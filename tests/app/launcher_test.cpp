@@ -21,21 +21,11 @@ class LauncherTest : public AppTest {
  protected:
   void SetUp() override {
     AppTest::SetUp();
-    savedPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
     InstallLauncherTable();
   }
   void TearDown() override {
-    setenv("PATH", savedPath_.c_str(), 1);
     SetCommandTranslator(nullptr);
     AppTest::TearDown();
-  }
-  // An executable script in the scratch folder, found first on PATH.
-  std::string Script(const std::string& name, const std::string& body) {
-    const std::string path = (root_ / name).string();
-    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-    chmod(path.c_str(), 0755);
-    setenv("PATH", (root_.string() + ":" + savedPath_).c_str(), 1);
-    return path;
   }
   // Waits for the program to end (polling its status, at most 10 s).
   static bool Ends(pid_t process) {
@@ -45,7 +35,6 @@ class LauncherTest : public AppTest {
     }
     return false;
   }
-  std::string savedPath_;
 };
 
 TEST(CommandLine, SplitsOnBlanksAndKeepsQuotedWords) {

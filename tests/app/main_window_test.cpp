@@ -8,11 +8,13 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 #include "app/app_state.h"
 #include "app/audio_context.h"
 #include "app/cdplayer_panel.h"
 #include "app/main_window.h"
+#include "app/menus.h"
 #include "app/sound_messages.h"
 #include "app/splash.h"
 #include "audio/sound_block.h"
@@ -33,48 +35,11 @@ using ::testing::HasSubstr;
 
 namespace {
 
-class MainWindowTest : public AppTest {
+class MainWindowTest : public PanelWindowTest {
  protected:
-  void SetUp() override {
-    AppTest::SetUp();
-    settings = Settings{};
-    settings.databasePath = root_.string() + "/";
-    SetCddaCommandObserver([this](void*, int command) { commands_.push_back(command); });
-    window_ = std::make_unique<MainWindow>();
-    QWidget* panel = LoadCdPlayerPanel(window_.get());
-    ASSERT_NE(panel, nullptr);
-    window_->SetPanel(panel);
-    InitializeGUI_CDPlayer(panel);
-    app.mainWindow = window_.get();
-    ASSERT_EQ(InitCdDrivesWithLayer(
-                  window_.get(), CdHostLayer::FromDriveStrings({SORN_BUILD_DIR "/demo/demo.cue"})),
-              0);
-    ResetCdPlayer();
-    SetMSFformat();
-    CdTimerHandler(window_.get());
-    ASSERT_EQ(player.cdState.load(), CD_STOP);
-    SetKeyboardClock([this] { return now_; });
-    ResetQuitMessage();
-  }
-  void TearDown() override {
-    SetKeyboardClock(nullptr);
-    ReleaseCdPlayerPanel();
-    CdShutdown(nullptr);
-    ReleaseCdDrives();
-    SetCddaCommandObserver(nullptr);
-    app.mainWindow = nullptr;
-    window_.reset();
-    ResetQuitMessage();
-    AppTest::TearDown();
-  }
-  QWidget* Item(int id) { return GkGetDlgItem(window_->Panel(), id); }
   void Press(int key, QWidget* target = nullptr) {
     QTest::keyClick(target ? target : window_.get(), static_cast<Qt::Key>(key));
   }
-
-  std::unique_ptr<MainWindow> window_;
-  std::vector<int> commands_;
-  int64_t now_ = 100000;
 };
 
 TEST_F(MainWindowTest, SpacePlaysPausesAndAQuickSecondPressStops) {
@@ -151,6 +116,23 @@ TEST_F(MainWindowTest, SplashEndsOnAKeyOrItsTimerAndATimerNeverSetIsReported) {
   // Without a splash (the setting off) the kill fails harmlessly, with its line.
   SplashScreenShutdownProc();
   EXPECT_EQ(trace.Text(), "SplashScreenShutdownProc: KillTimer(IDD_ABOUT) failed\n");
+}
+
+TEST_F(MainWindowTest, TheAboutBoxOutlastsTheReleaseOfTheKeyThatChoseIt) {
+  bool openAfterRelease = false;
+  QTimer::singleShot(0, [&] {
+    QWidget* about = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->isVisible() && w->objectName() == QString::number(SplashTemplateForProcessor()))
+        about = w;
+    }
+    if (!about) return;
+    QTest::keyRelease(about, Qt::Key_Return);  // the menu's Return, pressed elsewhere
+    openAfterRelease = about->isVisible();
+    QTest::keyClick(about, Qt::Key_A);
+  });
+  AppCommand(window_.get(), kCmdAbout, nullptr, 0);  // returns when the box has ended
+  EXPECT_TRUE(openAfterRelease);
 }
 
 TEST_F(MainWindowTest, EachSoundStartUpFailureShowsItsMessage) {

@@ -13,6 +13,8 @@
 #include "app/launcher_table.h"
 #include "resources/skin/skin.h"
 #include "resources/skin/skin_layout.h"
+#include "tests/app/drive_program.h"
+#include "tests/app/wav_analysis.h"
 #include "tests/support/scratch_folder.h"
 
 using ::testing::HasSubstr;
@@ -114,59 +116,16 @@ TEST_F(ProgramTest, ASecondStartRestoresTheFirstAndASignalEndsItThroughTheCleanU
   EXPECT_THAT(seen, Not(HasSubstr("AppCleanThePipes1")));
 }
 
-// Frames of 16-bit stereo from a WAV file's data chunk (the simulated card's plain layout).
-std::vector<int16_t> WavSamples(const std::string& path) {
-  const std::string bytes = ReadWholeFile(path);
-  const size_t data = bytes.find("data");
-  if (data == std::string::npos || bytes.size() < data + 8) return {};
-  std::vector<int16_t> samples((bytes.size() - data - 8) / 2);
-  std::memcpy(samples.data(), bytes.data() + data + 8, samples.size() * 2);
-  return samples;
-}
-
-// Best normalised correlation of a stretch of the output's left channel with the track's
-// left channel at any offset within the track's first seconds.
-double BestCorrelation(const std::vector<int16_t>& out, size_t outFrame,
-                       const std::vector<int16_t>& track, size_t window) {
-  double best = 0.0;
-  for (size_t offset = 0; offset + window < track.size() / 2 && offset < 44100 * 8; ++offset) {
-    double xy = 0, xx = 0, yy = 0;
-    for (size_t i = 0; i < window; i += 4) {
-      const double x = out[2 * (outFrame + i)], y = track[2 * (offset + i)];
-      xy += x * y;
-      xx += x * x;
-      yy += y * y;
-    }
-    if (xx > 0 && yy > 0) best = std::max(best, xy / std::sqrt(xx * yy));
-  }
-  return best;
-}
-
 TEST_F(ProgramTest, UnderXvfbSpacePlaysTheDiscAndEscapeEndsTheProgram) {
-  if (QStandardPaths::findExecutable("xvfb-run").isEmpty() ||
-      QStandardPaths::findExecutable("xdotool").isEmpty()) {
-    GTEST_SKIP() << "xvfb-run or xdotool is not installed";
-  }
-  QProcess run;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.remove("QT_QPA_PLATFORM");
-  env.insert("SORN_DRIVES", "image:" SORN_BUILD_DIR "/demo/demo.cue");
-  run.setProcessEnvironment(env);
-  run.setProcessChannelMode(QProcess::MergedChannels);
-  // Three seconds of sound after the card's start-up silence.
-  run.start("xvfb-run",
-            {"-a", SORN_APP_TEST_DIR "/drive_window.sh", kProgram,
-             QString::fromStdString(root_.string()), QString::number(44 + 4 * 44100 * 4)});
-  ASSERT_TRUE(run.waitForFinished(180000));
-  const std::string out = run.readAll().toStdString();
-  ASSERT_EQ(run.exitCode(), 0) << out;
+  if (!XvfbToolsInstalled()) GTEST_SKIP() << "xvfb-run, xdotool or import is not installed";
+  // Four seconds of sound after Space.
+  std::string out;
+  ASSERT_EQ(DriveProgram(root_.string(), {"key space", "mark played", "wait 4"}, &out), 0) << out;
   EXPECT_THAT(out, HasSubstr("AppCleanThePipes0: royal pipes cleaned=0\n"));
 
   // What the card played is track 1 of the disc.
   const std::vector<int16_t> played = WavSamples((root_ / "out.wav").string());
-  std::ifstream bin(SORN_BUILD_DIR "/demo/demo.bin", std::ios::binary);
-  std::vector<int16_t> track(44100 * 2 * 12);
-  bin.read(reinterpret_cast<char*>(track.data()), static_cast<std::streamsize>(track.size() * 2));
+  const std::vector<int16_t> track = DiscSamples(SORN_BUILD_DIR "/demo/demo.bin", 0, 44100 * 12);
   size_t firstSound = 0;
   while (firstSound < played.size() / 2 && played[2 * firstSound] == 0) ++firstSound;
   const size_t window = 4096;

@@ -71,7 +71,7 @@ TEST_F(SettingsTest, FirstRunSetsDefaultsCreatesTheFolderAndSavesAtOnce) {
   EXPECT_EQ(settings.useSplashScreen, 1);
   EXPECT_FLOAT_EQ(settings.audioCdLevel, 7.0f);
   EXPECT_FLOAT_EQ(settings.audioMicrophoneLevel, 7.0f);
-  EXPECT_EQ(settings.browser, "none");
+  EXPECT_EQ(settings.browser, kDefaultBrowser);
   EXPECT_EQ(settings.lyricsHost, kDefaultLyricsHost);
   EXPECT_EQ(settings.titleService, TitleService::kAuto);
   EXPECT_EQ(settings.musicBrainzUrl, "https://musicbrainz.org");
@@ -133,7 +133,9 @@ TEST_F(SettingsTest, RoundTripKeepsEveryValue) {
   settings.useFullScreen = 1;
   settings.panelDisplay = 1;
   settings.useSplashScreen = 0;
-  settings.browser = "/usr/bin/firefox";
+  settings.browser = "none";
+  settings.textEditor = "gedit --wait";
+  settings.mixerProgram = "built-in";
   settings.titleService = TitleService::kCddb;
   settings.musicBrainzUrl = "https://mb.example.org/";
   settings.cddbClientName = "RegisteredName";
@@ -161,7 +163,10 @@ TEST_F(SettingsTest, RoundTripKeepsEveryValue) {
   EXPECT_EQ(settings.useFullScreen, 1);
   EXPECT_EQ(settings.panelDisplay, 1);
   EXPECT_EQ(settings.useSplashScreen, 0);
-  EXPECT_EQ(settings.browser, "/usr/bin/firefox");
+  // A stored "none" stays none: no browser is chosen.
+  EXPECT_EQ(settings.browser, "none");
+  EXPECT_EQ(settings.textEditor, "gedit --wait");
+  EXPECT_EQ(settings.mixerProgram, "built-in");
   EXPECT_EQ(settings.titleService, TitleService::kCddb);
   EXPECT_EQ(settings.musicBrainzUrl, "https://mb.example.org/");
   EXPECT_EQ(settings.cddbClientName, "RegisteredName");
@@ -212,7 +217,7 @@ TEST_F(SettingsTest, OutOfRangeValuesAreClampedOnLoad) {
   EXPECT_EQ(settings.databasePath, "/music/cd data/");
   // Values missing from a damaged key take their defaults.
   EXPECT_EQ(settings.cddbUser, "username");
-  EXPECT_EQ(settings.browser, "none");
+  EXPECT_EQ(settings.browser, kDefaultBrowser);
   EXPECT_EQ(settings.useSplashScreen, 1);
   // An unknown lyrics service and an empty URL fall back to LRCLIB at its own address.
   EXPECT_EQ(settings.lyricsService, "lrclib");

@@ -1,0 +1,7 @@
+#include "resources/help/help.h"
+
+#include <QtCore/qglobal.h>
+
+void InitHelpResources() {
+  Q_INIT_RESOURCE(help);
+}
