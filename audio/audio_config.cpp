@@ -1,5 +1,6 @@
 #include "audio/audio_config.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -65,6 +66,11 @@ std::unique_ptr<AudioBackend> CreateConfiguredAudioBackend(const AudioConfig& co
   return CreateAlsaAudioBackend(options);
 }
 
+bool WavFileSourceAccepts(const WavePcmFormat& f) {
+  return (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) && f.nChannels >= 1 &&
+         f.nChannels <= 2 && f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8;
+}
+
 SimPcmSource WavFileSource(const std::string& path, const WaveDeviceFormat& format) {
   auto source = std::make_shared<WavSource>();
   source->device = format;
@@ -74,8 +80,7 @@ SimPcmSource WavFileSource(const std::string& path, const WaveDeviceFormat& form
     return SimPcmSource{};
   }
   const WavePcmFormat& f = source->file.format;
-  if ((f.wBitsPerSample != 8 && f.wBitsPerSample != 16) || f.nChannels > 2 ||
-      f.nBlockAlign != f.nChannels * f.wBitsPerSample / 8) {
+  if (!WavFileSourceAccepts(f)) {
     Trace("WavFileSource: '%s' is not 8- or 16-bit PCM of one or two channels\n", path.c_str());
     waveFileCloseIn(&source->file);
     return SimPcmSource{};
@@ -111,20 +116,42 @@ SimPcmSource WavFileSource(const std::string& path, const WaveDeviceFormat& form
   return pcm;
 }
 
-SimPcmSink WavFileSink(const std::string& path, const WaveDeviceFormat& format) {
+SimPcmSink WavFileSink(const std::string& path, const WaveDeviceFormat& format,
+                       std::shared_ptr<WavSinkControl> control) {
   auto file = std::make_shared<WaveFile>();
   waveFileInit(file.get());
   waveFileSetFormat(file.get(), format.nSamplesPerSec, format.nChannels, format.wBitsPerSample);
+  file->inPlace = !control;
+  if (!control) control = std::make_shared<WavSinkControl>();
   if (!waveFileOpenOut(file.get(), path.c_str())) {
     Trace("WavFileSink: Unable to create '%s', output discarded\n", path.c_str());
+    control->failed.store(true);
+    control->closed.store(-1);
     return SimPcmSink{};
   }
   const int bytesPerSample = std::max(1, format.wBitsPerSample / 8);
+  const int frameBytes = std::max(1, int(format.nBlockAlign));
+  auto written = std::make_shared<int64_t>(0);  // frames, on the device's thread
   SimPcmSink sink;
-  sink.write = [file, bytesPerSample](const uint8_t* data, size_t bytes) {
-    wavWriteSamples(file.get(), data, int32_t(bytes / size_t(bytesPerSample)));
+  sink.write = [file, control, written, bytesPerSample, frameBytes](const uint8_t* data,
+                                                                    size_t bytes) {
+    const int64_t limit = control->frameLimit.load(std::memory_order_acquire);
+    int64_t frames = int64_t(bytes) / frameBytes;
+    if (limit >= 0) frames = std::clamp<int64_t>(limit - *written, 0, frames);
+    *written += frames;
+    const int32_t samples = int32_t(frames * frameBytes / bytesPerSample);
+    if (samples > 0 && wavWriteSamples(file.get(), data, samples) != samples)
+      control->failed.store(true, std::memory_order_release);
   };
-  sink.close = [file] { waveFileCloseOut(file.get()); };
+  sink.close = [file, control] {
+    bool kept = false;
+    if (control->keep.load(std::memory_order_acquire) &&
+        !control->failed.load(std::memory_order_acquire))
+      kept = waveFileCloseOut(file.get());
+    else
+      waveFileAbandonOut(file.get());
+    control->closed.store(kept ? 1 : -1, std::memory_order_release);
+  };
   return sink;
 }
 

@@ -10,9 +10,12 @@
 //   SORN_SIM_PACING    "Sim Pacing"  realtime (default) or fast
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
+#include "audio/wavefile.h"
 #include "platform/audio/audio_device.h"
 #include "platform/audio/sim_audio.h"
 
@@ -36,10 +39,23 @@ std::unique_ptr<AudioBackend> CreateConfiguredAudioBackend(const AudioConfig& co
 // WAV files wired into the simulated card. The source reads a 16- or 8-bit PCM file of one or
 // two channels and delivers the device's format (mono doubled to both channels), silence
 // after its end; the sink writes what is played as a 44,100 Hz stereo 16-bit file, finished
-// when the device closes. A file that cannot be opened is traced and replaced by silence or
-// discarding.
+// and put in place when the device closes. A file that cannot be opened is traced and
+// replaced by silence or discarding.
 SimPcmSource WavFileSource(const std::string& path, const WaveDeviceFormat& format);
-SimPcmSink WavFileSink(const std::string& path, const WaveDeviceFormat& format);
+// Whether WavFileSource plays a file of this format.
+bool WavFileSourceAccepts(const WavePcmFormat& format);
+
+// What a caller that decides about the sink's file tells it and learns from it. The device's
+// thread writes and closes; the fields are shared with the caller. Without one the file is
+// written under its own name as it is played, to be watched while it grows.
+struct WavSinkControl {
+  std::atomic<int64_t> frameLimit{-1};  // frames written at most; what comes after is dropped
+  std::atomic<bool> keep{true};         // at the close: put the file in place, or remove it
+  std::atomic<int> closed{0};           // 1 put in place, -1 failed or removed, 0 not yet
+  std::atomic<bool> failed{false};      // a write failed
+};
+SimPcmSink WavFileSink(const std::string& path, const WaveDeviceFormat& format,
+                       std::shared_ptr<WavSinkControl> control = nullptr);
 
 // Simulated card options with the WAV files of the configuration wired in.
 SimAudioOptions SimOptionsWithFiles(const std::string& inputPath, const std::string& outputPath,

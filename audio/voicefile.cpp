@@ -76,6 +76,12 @@ int SetUpWaveOutFile(WaveFile* file, const VoiceDisc& cdInfo, int track, std::st
   return 0;
 }
 
+// The audio thread reads 16-bit samples into a buffer of that size: a file with wider samples
+// would overrun it.
+bool VoiceTakeFormatUsable(const WavePcmFormat& f) {
+  return f.wBitsPerSample == 16 && f.nBlockAlign == 2 * f.nChannels;
+}
+
 int SetUpWaveInFile(WaveFile* file, const VoiceDisc& cdInfo, int track, std::string* nameOut) {
   *nameOut = VoiceFileName(cdInfo, track);
   if (WaveFileIsOpen(*file)) {
@@ -85,10 +91,7 @@ int SetUpWaveInFile(WaveFile* file, const VoiceDisc& cdInfo, int track, std::str
   waveFileInit(file);
   waveFileSetFormat(file, kVoiceFileRate, 1, 16);
   if (waveFileOpenIn(file, nameOut->c_str())) {
-    // The audio thread reads 16-bit samples into a buffer of that size: a file with wider
-    // samples would overrun it.
-    const WavePcmFormat& f = file->format;
-    if (f.wBitsPerSample == 16 && f.nBlockAlign == 2 * f.nChannels) return 1;
+    if (VoiceTakeFormatUsable(file->format)) return 1;
     waveFileCloseIn(file);
   }
   Trace("SetUpWaveInFile: Unable to open WAV input file '%s'\n", nameOut->c_str());

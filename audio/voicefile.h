@@ -43,6 +43,8 @@ std::string VoiceFileName(const VoiceDisc& cdInfo, int track);
 
 // 1 if the recording file was created (an existing one is replaced), else 0 with a message.
 int SetUpWaveOutFile(WaveFile* file, const VoiceDisc& cdInfo, int track, std::string* nameOut);
+// Whether a take of this format can be played back (16-bit samples).
+bool VoiceTakeFormatUsable(const WavePcmFormat& format);
 // 1 if the recording was opened for playback, else 0 with a message.
 int SetUpWaveInFile(WaveFile* file, const VoiceDisc& cdInfo, int track, std::string* nameOut);
 // 1 if the track's recording file can be opened for reading.

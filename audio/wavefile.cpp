@@ -52,19 +52,6 @@ ssize_t ReadAt(int fd, int64_t position, void* out, size_t n) {
   return ssize_t(done);
 }
 
-// Writes all n bytes; false on any failure. *written gets the bytes that made it.
-bool WriteAll(int fd, const void* data, size_t n, size_t* written = nullptr) {
-  size_t done = 0;
-  while (done < n) {
-    ssize_t put = write(fd, static_cast<const uint8_t*>(data) + done, n - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) break;
-    done += size_t(put);
-  }
-  if (written) *written = done;
-  return done == n;
-}
-
 // Looks for a chunk with the given id among the chunks in [begin, end) of the file. Chunks are
 // word aligned: an odd size is followed by a pad byte.
 bool FindChunk(int fd, int64_t begin, int64_t end, uint32_t id, WaveChunkInfo* chunk) {
@@ -86,12 +73,13 @@ bool FindChunk(int fd, int64_t begin, int64_t end, uint32_t id, WaveChunkInfo* c
   return false;
 }
 
+// A writer's descriptor belongs to its OutputFile, which the caller commits or abandons.
 void CloseDescriptor(WaveFile* file) {
   int fd = file->handle.load(std::memory_order_relaxed);
   file->ioInfo.buffer.reset();
   file->path.clear();
   file->handle.store(-1, std::memory_order_release);
-  if (fd >= 0) close(fd);
+  if (fd >= 0 && !file->output.IsOpen()) close(fd);
 }
 
 // Writes the writer's buffer out. False when it could not all be written.
@@ -102,23 +90,20 @@ bool FlushBuffer(WaveFile* file, size_t* written) {
     io.dirty = false;
     return true;
   }
-  bool ok =
-      WriteAll(file->handle.load(std::memory_order_relaxed), io.buffer.get(), io.next, written);
+  const int64_t before = file->output.Size();
+  bool ok = file->output.Write(io.buffer.get(), io.next);
+  *written = ok ? io.next : size_t(std::max<int64_t>(file->output.Size() - before, 0));
   io.written += int64_t(*written);
   io.next = 0;
   io.dirty = false;
   return ok;
 }
 
-bool WriteSizeAt(int fd, int64_t position, uint32_t value, int* code) {
+bool WriteSizeAt(WaveFile* file, int64_t position, uint32_t value, int* code) {
   uint8_t bytes[4];
   Put32(bytes, value);
-  if (lseek(fd, position, SEEK_SET) != position) {
-    *code = kMmioErrCannotSeek;
-    return false;
-  }
-  if (!WriteAll(fd, bytes, 4)) {
-    *code = kMmioErrCannotWrite;
+  if (!file->output.WriteAt(position, bytes, 4)) {
+    *code = errno == ESPIPE ? kMmioErrCannotSeek : kMmioErrCannotWrite;
     return false;
   }
   return true;
@@ -135,6 +120,7 @@ void waveFileInit(WaveFile* file) {
   file->sampleCount = 0;
   file->pendingSeek = 0;
   file->seekPending = false;
+  file->inPlace = false;
   file->format = WavePcmFormat{};
   waveFileSetFormat(file, 44100, 1, 16);
 }
@@ -221,12 +207,12 @@ bool waveFileOpenOut(WaveFile* file, const char* path) {
   file->pendingSeek = 0;
   file->seekPending = false;
   if (path == nullptr) return false;
-  int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  OutputFile& output = file->output;
+  if (!output.Create(path, file->inPlace)) return false;
   file->path = path;
   auto fail = [&](const char* message) {
     Trace("%s", message);
-    close(fd);
+    output.Abandon();
     file->path.clear();
     return false;
   };
@@ -236,12 +222,12 @@ bool waveFileOpenOut(WaveFile* file, const char* path) {
   std::memcpy(header, "RIFF", 4);
   Put32(header + 4, 0);
   std::memcpy(header + 8, "WAVE", 4);
-  if (!WriteAll(fd, header, 12)) return fail("waveOpenOutFile: mmioCreateChunk() RIFF error\n");
+  if (!output.Write(header, 12)) return fail("waveOpenOutFile: mmioCreateChunk() RIFF error\n");
   file->riffChunk = WaveChunkInfo{kRiff, 0, kWave, 8, kChunkDirty};
 
   std::memcpy(header + 12, "fmt ", 4);
   Put32(header + 16, 16);
-  if (!WriteAll(fd, header + 12, 8))
+  if (!output.Write(header + 12, 8))
     return fail("waveOpenOutFile: 666 cannot write file, probably\n");
   const WavePcmFormat& f = file->format;
   Put16(header + 20, f.wFormatTag);
@@ -250,11 +236,11 @@ bool waveFileOpenOut(WaveFile* file, const char* path) {
   Put32(header + 28, f.nAvgBytesPerSec);
   Put16(header + 32, f.nBlockAlign);
   Put16(header + 34, f.wBitsPerSample);
-  if (!WriteAll(fd, header + 20, 16)) return fail("waveFileOpenOut: short header write\n");
+  if (!output.Write(header + 20, 16)) return fail("waveFileOpenOut: short header write\n");
 
   std::memcpy(header + 36, "data", 4);
   Put32(header + 40, 0);
-  if (!WriteAll(fd, header + 36, 8))
+  if (!output.Write(header + 36, 8))
     return fail("waveFileOpenOut: mmioCreateChunk() 'data' error\n");
   file->subChunk = WaveChunkInfo{kData, 0, 0, 44, kChunkDirty};
 
@@ -265,7 +251,7 @@ bool waveFileOpenOut(WaveFile* file, const char* path) {
   io.end = kWaveIoBufferBytes;
 
   file->sampleCount = 0;
-  file->handle.store(fd, std::memory_order_release);
+  file->handle.store(output.Descriptor(), std::memory_order_release);
   return true;
 }
 
@@ -283,16 +269,16 @@ bool waveFileCloseOut(WaveFile* file) {
   bool dataOk = flushOk;
   if (dataOk && (dataBytes & 1)) {
     const uint8_t pad = 0;
-    dataOk = WriteAll(fd, &pad, 1);
+    dataOk = file->output.Write(&pad, 1);
   }
-  if (dataOk) dataOk = WriteSizeAt(fd, file->subChunk.dataOffset - 4, uint32_t(dataBytes), &code);
+  if (dataOk) dataOk = WriteSizeAt(file, file->subChunk.dataOffset - 4, uint32_t(dataBytes), &code);
   if (!dataOk) {
     Trace("waveFileCloseOut: mmioAscend() from 'data' chunk error\n");
     ok = false;
   } else {
     // Leaving "RIFF": its size covers everything after its 8-byte header.
     const int64_t riffSize = file->subChunk.dataOffset + dataBytes + (dataBytes & 1) - 8;
-    if (!WriteSizeAt(fd, 4, uint32_t(riffSize), &code)) {
+    if (!WriteSizeAt(file, 4, uint32_t(riffSize), &code)) {
       if (code == kMmioErrCannotSeek)
         Trace("waveFileCloseOut: mmioAscend() from 'RIFF' chunk error MMIOERR_CANNOTSEEK\n");
       else if (code == kMmioErrCannotWrite)
@@ -305,9 +291,22 @@ bool waveFileCloseOut(WaveFile* file) {
     }
   }
   // The descriptor is released in every case, so a failed close never leaves the record
-  // open for ever (the engine would then wait on it and leak it at the next open).
+  // open for ever (the engine would then wait on it and leak it at the next open). A file
+  // with a failed write is not put in place.
   CloseDescriptor(file);
+  if (ok && !file->output.Commit()) {
+    Trace("waveFileCloseOut: %s\n", file->output.Error().c_str());
+    ok = false;
+  }
+  file->output.Abandon();
   return ok;
+}
+
+bool waveFileAbandonOut(WaveFile* file) {
+  if (file->handle.load(std::memory_order_relaxed) < 0) return false;
+  CloseDescriptor(file);
+  file->output.Abandon();
+  return true;
 }
 
 int32_t wavReadSamples(WaveFile* file, void* buffer, int32_t count) {
@@ -338,7 +337,9 @@ int32_t wavReadSamples(WaveFile* file, void* buffer, int32_t count) {
     got = n;
     io.position += got;
   }
-  std::memset(out + got, 0, size_t(bytes - got));
+  // A count too small for one whole sample (a block smaller than its channels) asks for no
+  // bytes at all, and the caller's buffer may then be null.
+  if (bytes > got) std::memset(out + got, 0, size_t(bytes - got));
   return int32_t(got * f.nChannels / f.nBlockAlign);
 }
 

@@ -1,9 +1,11 @@
 // WAV files: the reader and writer of the voice recordings.
 //
 // One WaveFile record per open file. The writer produces the 44-byte header (RIFF, "fmt " of
-// 16 bytes, "data") with both sizes filled in at close; the reader accepts any PCM WAVE file,
-// skipping unknown chunks, and delivers silence past the end of the data. Counts are samples
-// over all channels; bytes = count x nBlockAlign / nChannels.
+// 16 bytes, "data") with both sizes filled in at close; it writes under a temporary name and
+// the close puts the file in place only when every write succeeded (a file being replaced, a
+// take being played back meanwhile, stays whole until then). The reader accepts any PCM WAVE
+// file, skipping unknown chunks, and delivers silence past the end of the data. Counts are
+// samples over all channels; bytes = count x nBlockAlign / nChannels.
 //
 // A record is used by one thread at a time: the window thread opens it before it raises the
 // engine's on-flag, then only the audio thread reads, writes and closes it. The open state is
@@ -15,6 +17,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "platform/files/output_file.h"
 
 // The 16-byte PCM format exactly as stored in the file.
 struct WavePcmFormat {
@@ -59,6 +63,8 @@ inline constexpr size_t kWaveIoBufferBytes = 8192;
 struct WaveFile {
   std::string path;                 // reader: its own copy; writer: the caller's path
   std::atomic<int32_t> handle{-1};  // file descriptor, -1 when closed; "open" means >= 0
+  OutputFile output;                // writer: the file under its temporary name
+  bool inPlace = false;             // writer: written under its own name (set before the open)
   WaveChunkInfo riffChunk;
   WaveChunkInfo subChunk;  // "fmt ", then "data"
   WaveIoInfo ioInfo;
@@ -87,9 +93,12 @@ bool waveFileCloseIn(WaveFile* file);
 // True if the file was created with its header written and the data chunk started. The
 // caller has set `format` before.
 bool waveFileOpenOut(WaveFile* file, const char* path);
-// True if the sizes were written and the file closed. The file descriptor is released even
-// when writing the sizes fails; the result is then false.
+// True if the sizes were written, the file closed and put in place. The file descriptor is
+// released in every case; on a failure the file is removed (an earlier file of that name
+// stays) and the result is false.
 bool waveFileCloseOut(WaveFile* file);
+// Closes a writer without putting its file in place (a failed render). True if it was open.
+bool waveFileAbandonOut(WaveFile* file);
 
 // Reads count samples into buffer, which holds count x nBlockAlign / nChannels bytes. Returns
 // the samples read; what could not be read (past the end of the data) is zero-filled. Returns

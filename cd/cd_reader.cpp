@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -141,20 +142,21 @@ void TestForDisc(void* window, int mode) {
   CdReadDriver(window, kReaderStop);
 }
 
-// Jitter correction of slot k (N > 0): finds the previous read's last N sectors in this one.
-void CorrectJitter(int k, int32_t readBytes) {
+// Jitter correction of slot k (N > 0): finds the previous read's last N sectors in this one
+// and delivers from there. A run's slots add up to exactly the run's length: the final read
+// delivers what the run still lacks, no more. When that read ended before the run does (the
+// drive delivered it early), false is returned and nothing changed, so that the caller reads
+// it again; on the last try the missing bytes become silence and count as a miss.
+bool CorrectJitter(int k, int32_t readBytes, bool lastTry) {
   CdReaderState& c = cdReader;
   CddaRingState& r = cddaRing;
   JitterStatistics& stats = c.jitter;
   const int32_t overlap = c.jitterSectors * kSector;
-  int32_t data = r.slotData[k].load(std::memory_order_relaxed);
-  int32_t length = r.slotLength[k].load(std::memory_order_relaxed);
+  int32_t data = 0;
   int32_t shift = 0;
-  if (c.firstBlock) {
-    stats = JitterStatistics{};
-  } else {
-    r.slotByteOffset[k].fetch_add(overlap, std::memory_order_relaxed);
-    data += overlap;
+  bool found = true;
+  if (!c.firstBlock) {
+    data = overlap;
     const int p = (k + kRingSlots - 1) % kRingSlots;
     const uint8_t* reference = r.data[p] + c.slotTail[p];
     const uint8_t* slot = r.data[k];
@@ -162,54 +164,76 @@ void CorrectJitter(int k, int32_t readBytes) {
       return at >= 0 && at + kJitterCompareBytes <= readBytes &&
              std::memcmp(reference, slot + at, kJitterCompareBytes) == 0;
     };
-    if (matches(data)) {
-      ++stats.exact;
-    } else {
-      bool found = false;
-      for (int32_t d = 2; d < overlap - kJitterCompareBytes && !found; d += 2) {
-        if (matches(data + d)) {
-          shift = d;
-          ++stats.positive;
-          stats.largestPositive = std::max(stats.largestPositive, d);
-          found = true;
-        } else if (matches(data - d)) {
-          shift = -d;
-          ++stats.negative;
-          stats.largestNegative = std::min(stats.largestNegative, -d);
-          found = true;
-        }
+    found = matches(data);
+    for (int32_t d = 2; d < overlap - kJitterCompareBytes && !found; d += 2) {
+      if (matches(data + d)) {
+        shift = d;
+        found = true;
+      } else if (matches(data - d)) {
+        shift = -d;
+        found = true;
       }
-      if (!found) ++stats.missed;
+    }
+    data += shift;
+  }
+
+  int32_t length;
+  bool early = false;
+  if (c.lastChunk) {
+    const int64_t missing = c.runBytes - c.deliveredBytes;
+    early = missing > readBytes - data;
+    if (early && !lastTry) return false;
+    length = static_cast<int32_t>(std::clamp<int64_t>(missing, 0, kRingSlotBytes - data));
+    // What the drive did not deliver plays as silence.
+    if (data + length > readBytes)
+      std::memset(r.data[k] + readBytes, 0, static_cast<size_t>(data + length - readBytes));
+  } else {
+    // Deliver up to the start of the overlap with the next read, which moves back by 2N
+    // sectors so that its first N sectors are this read's last N.
+    c.slotTail[k] = readBytes - overlap;
+    length = readBytes - overlap - data;
+    c.readPosition.fetch_sub(2 * c.jitterSectors, std::memory_order_relaxed);
+  }
+
+  if (c.firstBlock) {
+    stats = JitterStatistics{};
+  } else {
+    r.slotByteOffset[k].fetch_add(overlap, std::memory_order_relaxed);
+    if (!found || early) {
+      ++stats.missed;
+    } else if (shift == 0) {
+      ++stats.exact;
+    } else if (shift > 0) {
+      ++stats.positive;
+      stats.largestPositive = std::max(stats.largestPositive, shift);
+    } else {
+      ++stats.negative;
+      stats.largestNegative = std::min(stats.largestNegative, shift);
     }
   }
-  if (!c.lastChunk) {
-    // Deliver from the middle of the overlap with the previous read up to the start of the
-    // overlap with the next one, which moves back by 2N sectors.
-    c.slotTail[k] = (kSectorsPerRead - c.jitterSectors) * kSector;
-    data += shift;
-    length -= c.firstBlock ? overlap : shift + 2 * overlap;
-    c.readPosition.fetch_sub(2 * c.jitterSectors, std::memory_order_relaxed);
-  } else if (!c.firstBlock) {
-    data += shift;
-    length -= shift + overlap;
-  }
-  // (A run that is one chunk long delivers the whole of it.)
   c.firstBlock = 0;
-  data = std::clamp(data, 0, readBytes);
-  length = std::clamp(length, 0, readBytes - data);
+  length = std::max(length, 0);
+  c.deliveredBytes += length;
   r.slotData[k].store(data, std::memory_order_relaxed);
   r.slotLength[k].store(length, std::memory_order_relaxed);
+  return true;
 }
 
-// After a completed read of slot k (readBytes of audio in it).
-void PostProcess(int k, int32_t readBytes, int mode) {
+// After a completed read of slot k (readBytes of audio in it). readAgain reads the same
+// sectors into the slot once more (the final read of a jitter-corrected run).
+void PostProcess(int k, int32_t readBytes, int mode, const std::function<void()>& readAgain) {
   CdReaderState& c = cdReader;
   CddaRingState& r = cddaRing;
   c.readDoneEvent.ResetEvent();
   if (StopRequested()) return;
   r.slotFreeEvent.Wait(kInfinite);
   if (!r.slotFreeEvent.ResetEvent()) Trace("Resetevent12 failed\n");
-  if (c.jitterSectors > 0) CorrectJitter(k, readBytes);
+  if (c.jitterSectors > 0) {
+    for (int tries = 1; !CorrectJitter(k, readBytes, tries == kFinalReadTries); ++tries)
+      readAgain();
+  } else {
+    c.deliveredBytes += readBytes;
+  }
 
   if (mode == kReaderRip) {
     WriteSlotToFile(k);  // the writer swaps the bytes when the drive needs it
@@ -344,34 +368,112 @@ bool CddaStreamDrained() {
   return r.drainedEvent.Set();
 }
 
+namespace {
+
+constexpr int kRetrySectors = 1;
+
+// Bytes a sector takes in a read: its audio, then the R-W sub-channel when a CD+G track is read
+// with it.
+int32_t BlockBytes() {
+  return cdReader.subcodeForm != 0 ? kSector + kSubcodeBytes : CurrentSectorSize();
+}
+
+// One read command of count sectors at position into buffer. Returns the send status; srb
+// holds the read's final status.
+int SendRead(int32_t position, int32_t count, uint8_t* buffer, ScsiRequestBlock* srb) {
+  CdReaderState& c = cdReader;
+  const RwForm form = static_cast<RwForm>(c.subcodeForm);
+  *srb = ScsiRequestBlock{};
+  srb->command = SC_EXEC_SCSI_CMD;
+  srb->adapter = cdDrives.currentAdapter.load(std::memory_order_acquire);
+  srb->target = cdDrives.currentTarget.load(std::memory_order_acquire);
+  srb->lun = cdDrives.currentLun.load(std::memory_order_acquire);
+  srb->flags = SRB_DIR_IN | SRB_EVENT_NOTIFY;
+  srb->senseLength = kSenseLength;
+  srb->buffer = buffer;
+  srb->bufferLength = static_cast<uint32_t>(BlockBytes() * count);
+  srb->postEvent = &c.readDoneEvent;
+  srb->cdbLength = form != RwForm::kNone
+                       ? BuildReadSubchannelCdb(position, count, srb->lun, form, true, srb->cdb)
+                       : BuildReadCdb(cdDrives.readMethod.load(std::memory_order_acquire), position,
+                                      count, srb->lun, srb->cdb);
+  cddaRing.readError.store(1, std::memory_order_release);
+  const int sent = SendASPI32Command(srb);
+  if (sent != SS_PENDING && sent != SS_COMP) return sent;
+  const bool waited = sent == SS_COMP || c.readDoneEvent.Wait(kInfinite) == kWaitObject0;
+  if (waited && srb->status == SS_COMP) cddaRing.readError.store(0, std::memory_order_release);
+  return sent;
+}
+
+// The audio of count sectors at position into buffer, back to back; with a CD+G track the
+// sub-channel goes into the packs of ring slot `slot` (none when slot is -1). A read that fails
+// is traced and tests for the disc; with retrySectors its sectors are then read one at a time,
+// so that only those that fail again are silence. Returns the sectors that are silence, or -1
+// when the command could not be sent.
+int32_t ReadAudio(void* window, int mode, int32_t position, int32_t count, uint8_t* buffer,
+                  int retrySectors, int slot) {
+  CdReaderState& c = cdReader;
+  const int32_t block = BlockBytes();
+  ScsiRequestBlock srb;
+  const int sent = SendRead(position, count, buffer, &srb);
+  if (sent != SS_PENDING && sent != SS_COMP) {
+    Trace("ReadCD: ASPI not complete or pending; returned: %d\n", sent);
+    return -1;
+  }
+  if (srb.status != SS_COMP && c.subcodeForm != 0 && SenseKey(srb) == kSenseKeyIllegalRequest) {
+    // The drive gives the sub-channel but not with the audio: the track plays without its
+    // graphics, and this read goes again the usual way.
+    Trace("ReadCD: the drive does not read audio with the R-W sub-channel; no CD+G\n");
+    c.subcodeForm = c.probedForm = 0;
+    SetCdgStreamTrack(player.currentTrack.load(std::memory_order_acquire), false);
+    return ReadAudio(window, mode, position, count, buffer, retrySectors, slot);
+  }
+  int32_t failed = 0;
+  if (srb.status != SS_COMP) {
+    Trace("ReadCD: sectors %d-%d could not be read: status %d, sense key %d, code 0x%02X\n",
+          position, position + count - 1, srb.status, SenseKey(srb), SenseCode(srb));
+    // What a failed read leaves in the buffer is not audio: it plays as silence.
+    std::memset(buffer, 0, static_cast<size_t>(block * count));
+    c.rawTailCount = 0;
+    TestForDisc(window, mode);
+    failed = count;
+    if (retrySectors && count > 1 && !StopRequested()) {
+      failed = 0;
+      for (int32_t i = 0; i < count; ++i) {
+        uint8_t* sector = buffer + i * block;
+        ScsiRequestBlock one;
+        const int again = SendRead(position + i, 1, sector, &one);
+        if ((again != SS_PENDING && again != SS_COMP) || one.status != SS_COMP) {
+          std::memset(sector, 0, static_cast<size_t>(block));
+          ++failed;
+        }
+      }
+      Trace("ReadCD: read one at a time, %d of sectors %d-%d failed\n", failed, position,
+            position + count - 1);
+    }
+    if (failed == count) return failed;
+  }
+  if (block > kSector) {
+    if (c.subcodeForm != 0 && slot >= 0) TakeSubcode(slot, position, count, buffer, block);
+    // Blocks with sub-channel bytes: keep the audio of each sector, back to back.
+    for (int32_t i = 1; i < count; ++i)
+      std::memmove(buffer + i * kSector, buffer + i * block, kSector);
+  }
+  return failed;
+}
+
+}  // namespace
+
 int ReadCD(void* window, int mode) {
   CdReaderState& c = cdReader;
   CddaRingState& r = cddaRing;
   const int32_t position = c.readPosition.load(std::memory_order_relaxed);
   const int32_t count =
       std::min(kSectorsPerRead, c.readEnd.load(std::memory_order_relaxed) - position);
-  if (count < kSectorsPerRead) c.lastChunk = 1;
+  // The run's final read (shorter than 26 sectors, or exactly the 26 that are left).
+  if (position + count >= c.readEnd.load(std::memory_order_relaxed)) c.lastChunk = 1;
   const int k = r.producerSlot.load(std::memory_order_relaxed);
   uint8_t* buffer = r.data[k];
-  const int32_t sectorSize = CurrentSectorSize();
-  // A CD+G track is read with READ CD and its R-W sub-channel after each sector's audio.
-  const RwForm form = static_cast<RwForm>(c.subcodeForm);
-  const int32_t block = form != RwForm::kNone ? kSector + kSubcodeBytes : sectorSize;
-
-  ScsiRequestBlock srb;
-  srb.command = SC_EXEC_SCSI_CMD;
-  srb.adapter = cdDrives.currentAdapter.load(std::memory_order_acquire);
-  srb.target = cdDrives.currentTarget.load(std::memory_order_acquire);
-  srb.lun = cdDrives.currentLun.load(std::memory_order_acquire);
-  srb.flags = SRB_DIR_IN | SRB_EVENT_NOTIFY;
-  srb.senseLength = kSenseLength;
-  srb.buffer = buffer;
-  srb.bufferLength = static_cast<uint32_t>(block * count);
-  srb.postEvent = &c.readDoneEvent;
-  srb.cdbLength = form != RwForm::kNone
-                      ? BuildReadSubchannelCdb(position, count, srb.lun, form, true, srb.cdb)
-                      : BuildReadCdb(cdDrives.readMethod.load(std::memory_order_acquire), position,
-                                     count, srb.lun, srb.cdb);
 
   r.slotByteOffset[k].store((position - c.rangeStartFrame + kLeadInFrames) * kSector,
                             std::memory_order_relaxed);
@@ -381,37 +483,19 @@ int ReadCD(void* window, int mode) {
   r.slotTrackSector[k].store(c.rangeStartFrame - kLeadInFrames, std::memory_order_relaxed);
   c.readPosition.store(position + count, std::memory_order_relaxed);
 
-  r.readError.store(1, std::memory_order_release);
-  const int sent = SendASPI32Command(&srb);
-  if (sent != SS_PENDING && sent != SS_COMP) {
-    Trace("ReadCD: ASPI not complete or pending; returned: %d\n", sent);
-    return 1;
+  const int32_t failed =
+      ReadAudio(window, mode, position, count, buffer, mode == kReaderRip ? kRetrySectors : 0, k);
+  if (failed < 0) {
+    c.unreadableSectors.fetch_add(count, std::memory_order_relaxed);
+    return 1;  // the chunk is skipped
   }
-  const bool waited = sent == SS_COMP || c.readDoneEvent.Wait(kInfinite) == kWaitObject0;
-  if (waited && srb.status == SS_COMP) r.readError.store(0, std::memory_order_release);
-  if (srb.status != SS_COMP && form != RwForm::kNone && SenseKey(srb) == kSenseKeyIllegalRequest) {
-    // The drive gives the sub-channel but not with the audio: the track plays without its
-    // graphics, and this read goes again the usual way.
-    Trace("ReadCD: the drive does not read audio with the R-W sub-channel; no CD+G\n");
-    c.subcodeForm = c.probedForm = 0;
-    SetCdgStreamTrack(player.currentTrack.load(std::memory_order_acquire), false);
-    c.readPosition.store(position, std::memory_order_relaxed);
-    return ReadCD(window, mode);
-  }
-  if (srb.status != SS_COMP) {
-    Trace("ReadCD: sectors %d-%d could not be read: status %d, sense key %d, code 0x%02X\n",
-          position, position + count - 1, srb.status, SenseKey(srb), SenseCode(srb));
-    // What a failed read leaves in the buffer is not audio: it plays as silence.
-    std::memset(buffer, 0, static_cast<size_t>(block * count));
-    c.rawTailCount = 0;
-    TestForDisc(window, mode);
-  } else if (block > kSector) {
-    if (form != RwForm::kNone) TakeSubcode(k, position, count, buffer, block);
-    // Blocks with sub-channel bytes: keep the audio of each sector, back to back.
-    for (int32_t i = 1; i < count; ++i)
-      std::memmove(buffer + i * kSector, buffer + i * block, kSector);
-  }
-  PostProcess(k, count * kSector, mode);
+  c.unreadableSectors.fetch_add(failed, std::memory_order_relaxed);
+  PostProcess(k, count * kSector, mode, [&] {
+    // Into a scratch buffer first: a failed read again leaves the slot's audio as it was.
+    std::vector<uint8_t> again(static_cast<size_t>(count) * BlockBytes());
+    if (ReadAudio(window, mode, position, count, again.data(), 0, -1) == 0)
+      std::memcpy(buffer, again.data(), static_cast<size_t>(count) * kSector);
+  });
   return 1;
 }
 
@@ -420,6 +504,7 @@ void ReadTrack(int trackIndex, void* window, int mode) {
   CddaRingState& r = cddaRing;
   const bool rip = mode == kReaderRip;
   c.resumingFromPause.store(0, std::memory_order_release);
+  c.unreadableSectors.store(0, std::memory_order_relaxed);
 
   int32_t rangeStart = 0, rangeEnd = 0;
   if (rip) {
@@ -456,6 +541,8 @@ void ReadTrack(int trackIndex, void* window, int mode) {
     PrepareSubcode(mode, first);
     const int32_t run = BeginRun(first);
     c.readPosition.store(first, std::memory_order_relaxed);
+    c.runBytes = std::max<int64_t>(c.readEnd.load(std::memory_order_relaxed) - first, 0) * kSector;
+    c.deliveredBytes = 0;
     c.firstBlock = 1;
     c.lastChunk = 0;
     bool stopped = false;
@@ -472,7 +559,11 @@ void ReadTrack(int trackIndex, void* window, int mode) {
       }
     }
     if (rip) {
-      FinishWavFile();
+      RipReadReport report;
+      report.unreadableSectors = c.unreadableSectors.load(std::memory_order_relaxed);
+      report.unmatchedReads = c.jitterSectors > 0 ? c.jitter.missed : 0;
+      report.stopped = stopped;
+      FinishWavFile(report);
       break;
     }
     if (stopped) break;

@@ -28,6 +28,9 @@ enum ReaderMode : int32_t {
 inline constexpr int kSectorsPerRead = 26;
 inline constexpr int kMaxJitterSectors = 3;
 inline constexpr int kJitterCompareBytes = 128;
+// A run's final read that the drive delivered too early to reach the run's end is read again
+// up to this many times in all; after that the missing bytes are silence, counted as a miss.
+inline constexpr int kFinalReadTries = 4;
 
 // How the overlaps of one run matched (for the log).
 struct JitterStatistics {
@@ -54,8 +57,13 @@ struct CdReaderState {
   int32_t firstBlock = 0;
   int32_t lastChunk = 0;
   int32_t runStarting = 0;
+  int64_t runBytes = 0;        // bytes the current run delivers in all
+  int64_t deliveredBytes = 0;  // bytes its slots have delivered so far
   std::atomic<int32_t> resumingFromPause{0};
   JitterStatistics jitter;
+  // Sectors of the last ReadTrack that could not be read and are silence in its output (a rip
+  // reads a failed chunk again one sector at a time first).
+  std::atomic<int32_t> unreadableSectors{0};
   Event readDoneEvent{Event::Reset::kAuto, false};
 
   // Manager side.

@@ -4,8 +4,10 @@
 #include <system_error>
 
 #include "cdinfo/info_file.h"
+#include "cdinfo/text_util.h"
 #include "diagnostics/diagnostics.h"
 #include "platform/cd/host_layer.h"
+#include "platform/files/output_file.h"
 #include "settings/settings.h"
 
 namespace fs = std::filesystem;
@@ -24,7 +26,11 @@ int InstallDemoDiscInfo(const std::string& discId) {
       continue;
     fs::create_directories(settings.databasePath, error);
     const fs::path target = fs::path(settings.databasePath) / name;
-    if (!fs::copy_file(entry.path(), target, fs::copy_options::skip_existing, error) || error) {
+    // Copied whole or not at all: a copy cut short would pass for the disc's file.
+    std::string text;
+    if (fs::exists(target, error)) return 0;
+    if (!cdinfo::ReadFileText(entry.path().string(), kInfoFileMaxBytes, &text) ||
+        !WriteFileAtomically(target.string(), text)) {
       Trace("InstallDemoDiscInfo: cannot copy %s to %s\n", entry.path().c_str(), target.c_str());
       return 0;
     }

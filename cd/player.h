@@ -80,7 +80,8 @@ void OutputCurPos(void* window);
 
 // Disc scanning.
 void InitCD(void* window);
-void GetCDinfo();
+// Reads every track's start and length into the table; false (traced) when one cannot be read.
+bool GetCDinfo();
 bool IsTrackAudio(int track);
 void SetMSFformat();
 

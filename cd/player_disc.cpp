@@ -77,11 +77,11 @@ bool IsTrackAudio(int track) {
   return type == MCI_CDA_TRACK_AUDIO;
 }
 
-void GetCDinfo() {
+bool GetCDinfo() {
   CdDevice* device = Device();
   if (!device) {
     ReportMciError(nullptr, MCIERR_INVALID_DEVICE_ID, "GetCDinfo", "MCI_STATUS_ITEM");
-    return;
+    return false;
   }
   int last = player.lastTrack.load(std::memory_order_acquire);
   uint32_t firstLength = 0;
@@ -91,7 +91,7 @@ void GetCDinfo() {
     if (!err) err = device->StatusTrackPosition(i + 1, &start);
     if (err) {
       ReportMciError(nullptr, err, "GetCDinfo", "MCI_STATUS_ITEM");
-      return;
+      return false;
     }
     if (i == 0) firstLength = length;
     CdTrack& t = player.cdTrack[i];
@@ -116,6 +116,7 @@ void GetCDinfo() {
   const CdTrack& lastEntry = player.cdTrack[std::max(last, 0)];
   player.discLengthFrames =
       lastEntry.startFrame + static_cast<uint32_t>(LengthFrames(lastEntry)) + 1;
+  return true;
 }
 
 void InitCD(void* window) {
@@ -152,7 +153,9 @@ void InitCD(void* window) {
     player.cdState.store(CD_STOP, std::memory_order_release);
   ShuffleOrderForNewDisc();
   SetPlayPosition(0);
-  GetCDinfo();
+  // A table with tracks whose place cannot be read (an image shorter than its sheet says) is
+  // not played: the disc stays unscanned, as when the track count cannot be read.
+  if (!GetCDinfo()) return;
   Display().SetStatusLine("Scanning CD ....");
   Hooks().ComputeDiscIdentity(window);
   Hooks().LoadCdInformation(window);

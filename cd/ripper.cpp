@@ -1,9 +1,6 @@
 #include "cd/ripper.h"
 
-#include <fcntl.h>
 #include <pthread.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -19,16 +16,17 @@
 #include "cdinfo/info_file.h"
 #include "cdinfo/text_util.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/files/output_file.h"
 #include "settings/settings.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The rip under way. The reader's thread owns it; a writer thread touches only the file
-// descriptor (to write) and writeErrors.
+// The rip under way. The reader's thread owns it; a writer thread touches only the file (to
+// write) and writeErrors, and is joined before the reader touches the file again.
 struct RipState {
-  int fd = -1;
+  OutputFile file;
   std::string path;
   std::string outputOverride;
   uint32_t dataSize = 0;
@@ -46,17 +44,6 @@ void PutLittleEndian(uint8_t* out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-bool WriteAll(int fd, const uint8_t* data, size_t length, size_t* written) {
-  *written = 0;
-  while (*written < length) {
-    const ssize_t n = ::write(fd, data + *written, length - *written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    *written += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Writes one slot's delivered bytes, then frees the slot for the reader.
 void WriteSlot(int slot) {
   CddaRingState& r = cddaRing;
@@ -68,13 +55,13 @@ void WriteSlot(int slot) {
     Trace("swapping bytes");
     SwapSampleBytes(data, length);
   }
-  size_t written = 0;
-  if (!WriteAll(rip.fd, data, static_cast<size_t>(length), &written)) {
+  const int64_t before = rip.file.Size();
+  if (!rip.file.Write(data, static_cast<size_t>(length))) {
     const int error = errno;
     rip.writeErrors.fetch_add(1, std::memory_order_relaxed);
     Trace("writeproc error here\n");
-    Trace("Write failed written:%d  wanted: %d Status %d\n", static_cast<int>(written),
-          static_cast<int>(length), error);
+    Trace("Write failed written:%d  wanted: %d Status %d\n",
+          static_cast<int>(rip.file.Size() - before), static_cast<int>(length), error);
   }
   r.consumerSlot.store((slot + 1) % kRingSlots, std::memory_order_release);
   if (!r.slotFreeEvent.Set()) Trace("Setevent3 failed\n");
@@ -99,6 +86,22 @@ std::string FolderOf(const std::string& path) {
 // A name made of dots and blanks only would be hidden or empty.
 bool IsUsableName(const std::string& name) {
   return name.find_first_not_of(". ") != std::string::npos;
+}
+
+// Why a rip whose reads went as reported is not kept, "" when it is.
+std::string RipProblem(const RipReadReport& reads, int64_t audioBytes) {
+  if (rip.file.Failed()) return rip.file.Error();
+  if (reads.unreadableSectors > 0)
+    return std::to_string(reads.unreadableSectors) + " sectors could not be read";
+  if (reads.stopped) return "the rip was stopped before the track's end";
+  if (audioBytes != rip.dataSize) return "the rip is not the track's length";
+  return "";
+}
+
+void NoteRipFailure(const std::string& error) {
+  Trace("The rip of %s is not kept: %s\n", rip.path.c_str(), error.c_str());
+  std::lock_guard<std::mutex> guard(rip.resultLock);
+  rip.last.error = error;
 }
 
 }  // namespace
@@ -155,9 +158,15 @@ int PrepareWavFile(int trackIndex, int32_t readStart, int32_t readEnd) {
   rip.dataSize = static_cast<uint32_t>(std::min<int64_t>(dataSize, UINT32_MAX - 36));
   rip.path = rip.outputOverride.empty() ? RipFilePath(trackIndex) : rip.outputOverride;
 
+  // A folder that is not there has no free space to speak of: say what is wrong.
+  const std::string folder = FolderOf(rip.path);
+  if (std::string problem = FolderProblem(folder); !problem.empty()) {
+    Trace("Can't open file %s\n", rip.path.c_str());
+    NoteRipFailure(problem);
+    return 0;
+  }
   const int64_t estimate = (dataSize + kWavHeaderBytes) >> 20;
   FreeSpaceProbe probe = rip.probe.load(std::memory_order_acquire);
-  const std::string folder = FolderOf(rip.path);
   const int64_t freeSpace = probe ? probe(folder) : GetFreeDiskMegabytes(folder);
   Trace("file length in Mbytes =%d\n", static_cast<int>(estimate));
   Trace("free disk space in Mbytes = %d\n", static_cast<int>(freeSpace));
@@ -168,19 +177,20 @@ int PrepareWavFile(int trackIndex, int32_t readStart, int32_t readEnd) {
         static_cast<unsigned long>(freeSpace), static_cast<unsigned long>(estimate),
         static_cast<unsigned long>(dataSize), static_cast<unsigned long>(readEnd),
         static_cast<unsigned long>(readStart));
+    NoteRipFailure("not enough space in " + folder + ": " + std::to_string(freeSpace) +
+                   " MB free, " + std::to_string(estimate) + " MB needed");
     return 0;
   }
-  rip.fd = ::open(rip.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (rip.fd < 0) {
+  if (!rip.file.Create(rip.path)) {
     Trace("Can't open file %s\n", rip.path.c_str());
+    NoteRipFailure(rip.file.Error());
     return 0;
   }
+  // The sizes stay 0 until the rip is complete: a file cut short never claims the whole track.
   uint8_t header[kWavHeaderBytes];
-  BuildWavHeader(rip.dataSize, header);
-  size_t written = 0;
-  if (!WriteAll(rip.fd, header, sizeof header, &written)) {
-    Trace("Write failed written:%d  wanted: %d Status %d\n", static_cast<int>(written),
-          kWavHeaderBytes, errno);
+  BuildWavHeader(0, header);
+  if (!rip.file.Write(header, sizeof header)) {
+    Trace("Write failed written:%d  wanted: %d Status %d\n", 0, kWavHeaderBytes, errno);
     rip.writeErrors.fetch_add(1, std::memory_order_relaxed);
   }
   return 1;
@@ -198,50 +208,51 @@ void WriteSlotToFile(int slot) {
   WriteSlot(slot);  // no thread: write on the reader's thread
 }
 
-void FinishWavFile() {
+void FinishWavFile(const RipReadReport& reads) {
   CddaRingState& r = cddaRing;
   r.slotFreeEvent.Wait(kInfinite);
   r.slotFreeEvent.ResetEvent();
   JoinWriter();
-  if (rip.fd < 0) return;
+  if (!rip.file.IsOpen()) return;
 
   const double seconds = std::chrono::duration<double>(Clock::now() - rip.started).count();
   const int whole = static_cast<int>(seconds);
   Trace("it took %2d:%02d to rip the file\n", whole / 60, whole % 60);
-  struct stat info;
-  const int64_t fileBytes = ::fstat(rip.fd, &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
+  const int64_t fileBytes = std::max<int64_t>(rip.file.Size(), 0);
   const int64_t audioBytes = std::max<int64_t>(fileBytes - kWavHeaderBytes, 0);
   const double factor =
       seconds > 0.0 ? static_cast<double>(audioBytes) / kCdBytesPerSecond / seconds : 0.0;
   Trace("%3.1f X\n", factor);
 
-  // The header names the data actually written: jitter correction and an early stop change
-  // the length from the estimate.
-  if (fileBytes >= kWavHeaderBytes && audioBytes != rip.dataSize) {
-    uint8_t sizes[4];
-    PutLittleEndian(sizes, static_cast<uint32_t>(fileBytes - 8), 4);
-    bool ok = ::pwrite(rip.fd, sizes, 4, 4) == 4;
-    PutLittleEndian(sizes, static_cast<uint32_t>(audioBytes), 4);
-    ok = ::pwrite(rip.fd, sizes, 4, 40) == 4 && ok;
-    if (!ok) Trace("FinishWavFile: cannot fix the header of %s\n", rip.path.c_str());
-  }
+  // The header names the data actually written.
+  uint8_t sizes[4];
+  PutLittleEndian(sizes, static_cast<uint32_t>(std::max<int64_t>(fileBytes - 8, 0)), 4);
+  rip.file.WriteAt(4, sizes, 4);
+  PutLittleEndian(sizes, static_cast<uint32_t>(audioBytes), 4);
+  rip.file.WriteAt(40, sizes, 4);
+
+  if (reads.unmatchedReads > 0)
+    Trace("FinishWavFile: %d reads of %s could not be matched to the one before\n",
+          reads.unmatchedReads, rip.path.c_str());
+  std::string problem = RipProblem(reads, audioBytes);
+  if (problem.empty() && !rip.file.Commit()) problem = rip.file.Error();
   {
     std::lock_guard<std::mutex> guard(rip.resultLock);
-    rip.last.path = rip.path;
+    rip.last.path = problem.empty() ? rip.path : std::string();
     rip.last.fileBytes = fileBytes;
     rip.last.seconds = seconds;
     rip.last.realTimeFactor = factor;
     rip.last.writeErrors = rip.writeErrors.load(std::memory_order_relaxed);
+    rip.last.unreadableSectors = reads.unreadableSectors;
+    rip.last.unmatchedReads = reads.unmatchedReads;
   }
+  if (!problem.empty()) NoteRipFailure(problem);
   CloseWavFile();
 }
 
 void CloseWavFile() {
   JoinWriter();
-  if (rip.fd >= 0) {
-    if (::close(rip.fd) != 0) Trace("CloseWavFile: closing %s failed\n", rip.path.c_str());
-    rip.fd = -1;
-  }
+  rip.file.Abandon();
 }
 
 RipResult LastRipResult() {

@@ -1,7 +1,10 @@
 // Track ripping: the current track, read digitally by the reader in rip mode, goes into a
 // 16-bit stereo 44,100 Hz WAV file named after the track's title in the CD information folder.
-// One writer thread per read chunk writes it, in order; the header is written here and fixed
-// from the final file size at the end. Everything is reported to the trace only.
+// One writer thread per read chunk writes it, in order; the header is written here and given
+// the final sizes at the end. The file is written under a temporary name and put in place only
+// when the whole track was read and written (platform/files/output_file.h): a rip with sectors
+// that could not be read, a write error or a stop leaves no file that looks complete. Everything
+// is reported to the trace and in LastRipResult.
 #pragma once
 
 #include <cstdint>
@@ -23,18 +26,28 @@ void BuildWavHeader(uint32_t dataSize, uint8_t header[kWavHeaderBytes]);
 int PrepareWavFile(int trackIndex, int32_t readStart, int32_t readEnd);
 // Starts the writer thread of a slot (after jitter correction); it frees the slot when done.
 void WriteSlotToFile(int slot);
-// After the last read: waits for the last write, reports the time taken and fixes the header.
-void FinishWavFile();
-// Closes the file if it is still open.
+// How the reads of a rip went, as the reader saw them.
+struct RipReadReport {
+  int32_t unreadableSectors = 0;  // silence in the rip's place
+  int32_t unmatchedReads = 0;     // overlaps the jitter correction could not match
+  bool stopped = false;           // the rip ended before the track's end
+};
+// After the last read: waits for the last write, reports the time taken, writes the header's
+// sizes and puts the file in place when nothing failed.
+void FinishWavFile(const RipReadReport& reads);
+// Closes the file if it is still open; a file not put in place is removed.
 void CloseWavFile();
 
 // How the last rip went.
 struct RipResult {
-  std::string path;
+  std::string path;   // the file ripped; empty when the rip did not produce one
+  std::string error;  // why not
   int64_t fileBytes = 0;
   double seconds = 0.0;         // time from preparing the file to its end
   double realTimeFactor = 0.0;  // seconds of audio ripped per second
   int writeErrors = 0;
+  int32_t unreadableSectors = 0;
+  int32_t unmatchedReads = 0;
 };
 RipResult LastRipResult();
 

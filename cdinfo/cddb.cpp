@@ -105,9 +105,12 @@ std::string QuotedStatusLine(std::string_view line) {
   return quoted;
 }
 
-std::string WithSlash(std::string folder) {
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  return folder;
+// An answer longer than the answer buffer was cut: it is not a whole answer and is not used.
+bool AnswerCutOff(const char* command) {
+  if (!HttpResponseTruncated()) return false;
+  Trace("cddb %s answer is longer than %zu bytes and was cut off; not used\n", command,
+        kHttpResponseBytes);
+  return true;
 }
 
 }  // namespace
@@ -151,7 +154,7 @@ int ParseCddbQueryAnswer(std::string_view answer, std::vector<CddbMatch>* matche
 int CheckCddbReadAnswer(std::string_view answer, bool bufferFull) {
   const size_t entry = answer.find("\n210");
   if (entry == std::string_view::npos) return -1;
-  if (bufferFull) return 0;
+  if (bufferFull) return -2;
   size_t next;
   LineAt(answer, entry + 1, &next);
   while (next < answer.size()) {
@@ -245,6 +248,7 @@ int CddbQueryAndRead(int trackCount, const uint32_t* positions, const uint32_t* 
     Trace("cddb query error\n");
     return -1;
   }
+  if (AnswerCutOff("query")) return -1;
   std::vector<CddbMatch> matches;
   const int status = ParseCddbQueryAnswer(httpState.httpResponse, &matches);
   if (status == kCddbNoContent) {
@@ -274,6 +278,7 @@ int CddbQueryAndRead(int trackCount, const uint32_t* positions, const uint32_t* 
     Trace("read command failed in cddb\n");
     return -1;
   }
+  if (AnswerCutOff("read")) return -1;
   const int entry = CheckCddbReadAnswer(httpState.httpResponse, HttpResponseTruncated());
   if (entry == -1) {
     Trace("Error in database response\n");
@@ -283,8 +288,7 @@ int CddbQueryAndRead(int trackCount, const uint32_t* positions, const uint32_t* 
     Trace("cddb read answer ends before its last line; ignored\n");
     return -1;
   }
-  const std::string tempPath = WithSlash(folder) + kTempFileName;
-  if (!cdinfo::WriteFileText(tempPath, httpState.httpResponse)) {
+  if (!SaveLookupAnswer(folder, httpState.httpResponse)) {
     Trace("error; file didnt open in get_cddb_text\n");
     return -1;
   }
@@ -297,7 +301,9 @@ int CddbLookup(void* window) {
 
 int UpdateCddbSites() {
   if (InitWinSock() != 0) return -1;
-  if (OpenSendReceiveClose(cddbState.masterSite, BuildCddbSitesRequest()) != 0) return -1;
+  if (OpenSendReceiveClose(cddbState.masterSite, BuildCddbSitesRequest()) != 0 ||
+      AnswerCutOff("sites"))
+    return -1;
   CddbServerEntry list[kMaxCddbServers];
   const int count = ParseCddbSitesAnswer(httpState.httpResponse, list, kMaxCddbServers);
   if (count < 0) return -1;

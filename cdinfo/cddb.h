@@ -38,8 +38,8 @@ inline constexpr int kCddbRefused = -3;    // "500" before any command: the hell
 // of the failures above (kCddbRefused when the body starts with "500 ").
 int ParseCddbQueryAnswer(std::string_view answer, std::vector<CddbMatch>* matches);
 
-// A read answer: 0 when it holds a "210" entry that ends with its "." line (or that was cut
-// at the full answer buffer), -1 without "210", -2 when the entry was cut off before its end.
+// A read answer: 0 when it holds a "210" entry that ends with its "." line, -1 without "210",
+// -2 when the entry was cut off before its end (or at the full answer buffer).
 int CheckCddbReadAnswer(std::string_view answer, bool bufferFull);
 
 // A sites answer: the http servers listed after the "210" line (at most maxEntries of the 16

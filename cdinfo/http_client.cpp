@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 
 #include "diagnostics/diagnostics.h"
+#include "settings/settings.h"
 
 HttpState httpState;
 
@@ -30,13 +32,34 @@ void CloseDown(int fd, int code) {
   if (fd >= 0) ::close(fd);
 }
 
-int WaitMs() {
-  return std::max(httpState.waitMilliseconds.load(std::memory_order_acquire), 0);
+using Clock = std::chrono::steady_clock;
+
+// The next wait for the socket: the per-wait time-out, cut to what is left of the whole
+// exchange's deadline (so that a server sending a byte now and then cannot hold it for ever).
+struct Wait {
+  int ms;
+  bool last;  // the deadline ends this wait: a time-out is the deadline's
+};
+Wait NextWait(Clock::time_point deadline) {
+  const int64_t left = std::max<int64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count(), 0);
+  const int perWait = std::max(httpState.waitMilliseconds.load(std::memory_order_acquire), 0);
+  if (left < perWait) return Wait{static_cast<int>(left), true};
+  return Wait{perWait, false};
+}
+
+// Waits for the socket; 0 on a time-out, which is traced when it is the deadline's.
+int PollOnce(pollfd* p, Clock::time_point deadline) {
+  const Wait wait = NextWait(deadline);
+  const int ready = ::poll(p, 1, wait.ms);
+  if (ready == 0 && wait.last)
+    Trace("OpenSendReceiveClose: no whole answer within %d s\n", settings.internetDeadline);
+  return ready;
 }
 
 // Sends the whole request; a full socket buffer is waited out like any other wait.
 // 0, or the close-down code of the failure.
-int SendAll(int fd, const std::string& request) {
+int SendAll(int fd, const std::string& request, Clock::time_point deadline) {
   size_t sent = 0;
   while (sent < request.size()) {
     const ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
@@ -47,7 +70,7 @@ int SendAll(int fd, const std::string& request) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       pollfd p{fd, POLLOUT, 0};
-      const int r = ::poll(&p, 1, WaitMs());
+      const int r = PollOnce(&p, deadline);
       if (r == 0) return kCloseTimeout;
       if (r < 0 && errno != EINTR) return kCloseEvents;
       continue;
@@ -112,9 +135,11 @@ void ReleaseHttpClient() {
 
 int ExchangeOnSocket(int fd, bool connectPending, const std::string& request) {
   httpState.transferActive.store(1, std::memory_order_release);
+  const Clock::time_point deadline =
+      Clock::now() + std::chrono::seconds(std::max(settings.internetDeadline, 1));
   bool connected = false;
   if (!connectPending) {
-    if (int code = SendAll(fd, request); code != 0) {
+    if (int code = SendAll(fd, request, deadline); code != 0) {
       CloseDown(fd, code);
       return -1;
     }
@@ -123,7 +148,7 @@ int ExchangeOnSocket(int fd, bool connectPending, const std::string& request) {
   char chunk[kReceiveChunkBytes];
   for (;;) {
     pollfd p{fd, static_cast<short>(connected ? POLLIN : POLLOUT), 0};
-    const int ready = ::poll(&p, 1, WaitMs());
+    const int ready = PollOnce(&p, deadline);
     if (ready == 0) {
       CloseDown(fd, kCloseTimeout);
       return -1;
@@ -146,7 +171,7 @@ int ExchangeOnSocket(int fd, bool connectPending, const std::string& request) {
         InternetBox("Unable to connect to Internet - no connection");
         return -1;
       }
-      if (int code = SendAll(fd, request); code != 0) {
+      if (int code = SendAll(fd, request, deadline); code != 0) {
         CloseDown(fd, code);
         return -1;
       }

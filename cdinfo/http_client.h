@@ -20,7 +20,7 @@ inline constexpr const char* kInternetErrorCaption = "Internet Connection Error"
 enum HttpCloseDown : int {
   kCloseEventSelect = 1,  // the socket could not be made non-blocking
   kCloseConnect = 2,
-  kCloseTimeout = 3,  // nothing happened within the wait
+  kCloseTimeout = 3,  // nothing happened within the wait, or the exchange's deadline passed
   kCloseEvents = 4,   // waiting for the socket failed
   kCloseSend = 5,
   kCloseReceive = 6,
@@ -32,7 +32,8 @@ struct HttpState {
   std::string httpResponse;
   size_t droppedBytes = 0;
   std::atomic<int32_t> transferActive{0};
-  // How long one wait for the socket may last; tests shorten it.
+  // How long one wait for the socket may last; tests shorten it. The whole exchange lasts at
+  // most settings.internetDeadline seconds ("Internet Deadline") besides.
   std::atomic<int32_t> waitMilliseconds{kDefaultHttpWaitMs};
   // Set while a client (CDDB lookup, server list, lyrics) owns httpResponse.
   std::atomic<int32_t> clientActive{0};

@@ -9,6 +9,7 @@
 #include "cdinfo/cddb_entry.h"
 #include "cdinfo/text_util.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/files/output_file.h"
 #include "platform/sync/window_thread.h"
 #include "settings/settings.h"
 
@@ -27,6 +28,13 @@ CdInfoHost defaultHost;
 // Serialises the rewrites of the current file: a fetch on the lookup worker and an edit on the
 // window thread each read, change and write the whole file.
 std::mutex fileEditLock;
+
+// The CDDB answer of the lookup under way, in a file of its own beside temp.txt.
+struct LookupAnswer {
+  std::mutex lock;
+  OutputFile file;
+};
+LookupAnswer lookupAnswer;
 
 const char kFileNote[] =
     "Note: To enter your own titles and/or lyrics, simply replace or enter the\n"
@@ -79,8 +87,9 @@ std::string Printf(const char* format, int number, std::string_view text) {
   return head + std::string(text);
 }
 
-// Reads the whole file for a rewrite; a file beyond the maximum is refused, not cut.
-bool ReadWholeFile(const std::string& path, std::string* text) {
+// Reads the whole file for a rewrite; a file beyond the maximum is refused, not cut. Its line
+// ends, of whatever kind a hand edit left, come back as "\n" unless the bytes are asked for.
+bool ReadWholeFile(const std::string& path, std::string* text, bool bytes = false) {
   if (!cdinfo::ReadFileText(path, kInfoFileMaxBytes + 1, text)) return false;
   if (text->size() > kInfoFileMaxBytes) {
     Trace("ReadWholeFile: %s is larger than %zu bytes; left unchanged\n", path.c_str(),
@@ -88,12 +97,13 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
     text->clear();
     return false;
   }
+  if (!bytes) *text = cdinfo::UnixLineEnds(*text);
   return true;
 }
 
-// Writes text without carriage returns, ending in a line end.
+// Writes text with "\n" line ends only (a lone "\r" ends a line too), ending in a line end.
 bool WriteInfoText(const std::string& path, std::string text) {
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  text = cdinfo::UnixLineEnds(text);
   if (text.empty() || text.back() != '\n') text += '\n';
   return cdinfo::WriteFileText(path, text);
 }
@@ -152,7 +162,11 @@ std::string OldFileOfDisc(const std::string& discId) {
   for (fs::directory_iterator it(Folder().empty() ? "." : Folder(), error), end;
        !error && it != end; it.increment(error)) {
     if (!it->is_regular_file(error)) continue;
-    if (it->path().filename().string().find(discId) != std::string::npos)
+    // ".<name>.<random>.part" is a file being written (platform/files/output_file.h).
+    const std::string name = it->path().filename().string();
+    const bool beingWritten =
+        name[0] == '.' && name.size() > 5 && name.compare(name.size() - 5, 5, ".part") == 0;
+    if (!beingWritten && name.find(discId) != std::string::npos)
       matches.push_back(it->path().string());
   }
   std::sort(matches.begin(), matches.end());
@@ -298,6 +312,16 @@ std::string LyricsEditFilePath() {
 
 std::string TempFilePath() {
   return Folder() + kTempFileName;
+}
+
+bool SaveLookupAnswer(const std::string& folder, std::string_view answer) {
+  std::lock_guard<std::mutex> guard(lookupAnswer.lock);
+  std::string path = folder;
+  if (!path.empty() && path.back() != '/') path += '/';
+  OutputFile& file = lookupAnswer.file;
+  if (file.Create(path + kTempFileName) && file.Write(answer.data(), answer.size())) return true;
+  file.Abandon();
+  return false;
 }
 
 std::vector<std::string> FindInfoFiles(std::string_view discId) {
@@ -466,7 +490,7 @@ void CarryLyrics(std::string_view oldText, std::string* newText, const CdTitles&
 int RemoveCarriageReturns(const std::string& path) {
   std::lock_guard<std::mutex> guard(fileEditLock);
   std::string text;
-  if (!ReadWholeFile(path, &text)) return -1;
+  if (!ReadWholeFile(path, &text, true)) return -1;
   if (text.find('\r') == std::string::npos && !text.empty() && text.back() == '\n') return 1;
   return WriteInfoText(path, std::move(text)) ? 1 : -1;
 }
@@ -519,7 +543,7 @@ void LoadCdInfoFile(void* window) {
 
   std::string text;
   const bool read = !path.empty() && cdinfo::ReadFileText(path, kInfoFileReadBytes, &text);
-  if (read) ParseCdInfoText(text, lastTrack, &titles);
+  if (read) ParseCdInfoText(cdinfo::UnixLineEnds(text), lastTrack, &titles);
   InstallTitles(std::move(titles));
   host.ShowTitles(window);
   if (read) ShowTrackLyrics(window, std::clamp(host.CurrentTrack(), 0, lastTrack));
@@ -538,12 +562,20 @@ int FetchAnyLyricsFromOldFile(const std::string& newPath, const std::string& old
 }
 
 int ConvertCddbToDatabase(void* window) {
-  const std::string tempPath = TempFilePath();
-  RemoveCarriageReturns(tempPath);
   std::string answer;
-  if (!ReadWholeFile(tempPath, &answer)) {
-    Trace("error - temp.txt didnt open in ConvertCddbToDatabase\n");
-    return -1;
+  {
+    // This lookup's own answer (another lookup in the folder has its own), kept as temp.txt
+    // once read; without one, temp.txt itself.
+    std::lock_guard<std::mutex> guard(lookupAnswer.lock);
+    const std::string tempPath =
+        lookupAnswer.file.IsOpen() ? lookupAnswer.file.TemporaryPath() : TempFilePath();
+    RemoveCarriageReturns(tempPath);
+    const bool read = ReadWholeFile(tempPath, &answer);
+    if (lookupAnswer.file.IsOpen()) lookupAnswer.file.Commit();
+    if (!read) {
+      Trace("error - temp.txt didnt open in ConvertCddbToDatabase\n");
+      return -1;
+    }
   }
   return StoreLookedUpTitles(window, [&answer](int lastTrack, CdTitles* titles) {
     ParseCddbEntry(answer, lastTrack, titles);
@@ -570,8 +602,14 @@ int StoreLookedUpTitles(void* window, const std::function<void(int lastTrack, Cd
   const std::string oldPath = OldFileOfDisc(discId);
   const std::string newPath = InfoFilePath(titles.albumTitle, discId);
   // Read the old lyrics before anything is written: the new file may have the old one's name.
+  // A file that cannot be read is never replaced: its lyrics would be lost.
   std::string oldText;
-  const bool haveOld = !oldPath.empty() && ReadWholeFile(oldPath, &oldText);
+  const bool haveOld = !oldPath.empty();
+  if (haveOld && !ReadWholeFile(oldPath, &oldText)) {
+    Trace("StoreLookedUpTitles: %s cannot be read; it is left as it is\n", oldPath.c_str());
+    host.ShowTitles(window);
+    return -1;
+  }
 
   std::string newText = BuildCdInfoText(titles, lastTrack);
   if (haveOld) CarryLyrics(oldText, &newText, titles, lastTrack);
@@ -593,8 +631,8 @@ int StoreLookedUpTitles(void* window, const std::function<void(int lastTrack, Cd
 
 void ShowTrackLyrics(void* window, int track) {
   CdInfoHost& host = Host();
+  // Showing only reads: the file keeps its line ends until a change is written.
   const std::string path = CurrentInfoFile();
-  if (!path.empty()) RemoveCarriageReturns(path);
   if (!host.HasAudioDisc()) {
     host.ShowLyrics(window, "  ");
     return;

@@ -107,8 +107,9 @@ void LoadCdInfoFile(void* window);
 int CreateDefaultCdInfoFile(std::string* pathOut);
 // Writes the file from the in-memory titles; 1 or -1.
 int WriteCdInfoFile(const std::string& path);
-// Turns the saved CDDB answer (temp.txt) into the titles and a new file, keeping the lyrics of
-// the disc's previous file; 0 or -1.
+// Turns the saved CDDB answer (the lookup's own, else temp.txt) into the titles and a new
+// file, keeping the lyrics of the disc's previous file; 0 or -1 (a previous file that cannot be
+// read is left as it is, and nothing is written).
 int ConvertCddbToDatabase(void* window);
 // What every lookup ends with: apply changes the current titles (for tracks 0..lastTrack);
 // control characters (tab aside) are removed from every title; the titles are installed and
@@ -137,6 +138,10 @@ int RemoveCarriageReturns(const std::string& path);
 std::string InfoFilePath(std::string_view albumTitle, std::string_view discId);
 std::string LyricsEditFilePath();
 std::string TempFilePath();
+// Saves a lookup's CDDB answer in a file of its own in folder, created exclusively beside
+// temp.txt, so that two lookups in one folder never read each other's answer.
+// ConvertCddbToDatabase reads it and then keeps it as temp.txt. False when it cannot be written.
+bool SaveLookupAnswer(const std::string& folder, std::string_view answer);
 // Files of the folder whose names end in the disc id and ".txt", sorted by name.
 std::vector<std::string> FindInfoFiles(std::string_view discId);
 

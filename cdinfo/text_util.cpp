@@ -1,9 +1,9 @@
 #include "cdinfo/text_util.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
+
+#include "platform/files/output_file.h"
 
 namespace cdinfo {
 
@@ -140,21 +140,25 @@ bool ReadFileText(const std::string& path, size_t limit, std::string* text) {
 }
 
 bool WriteFileText(const std::string& path, const std::string& text) {
-  const std::string temporary = path + ".part";
-  FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  const bool flushed = std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
-  const bool closed = std::fclose(file) == 0;
-  if (written && flushed && closed && std::rename(temporary.c_str(), path.c_str()) == 0)
-    return true;
-  std::remove(temporary.c_str());
-  return false;
+  return WriteFileAtomically(path, text);
 }
 
 std::string_view WithoutCr(std::string_view line) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   return line;
+}
+
+std::string UnixLineEnds(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      out += text[i];
+    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+      out += '\n';
+    }
+  }
+  return out;
 }
 
 }  // namespace cdinfo

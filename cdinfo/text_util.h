@@ -29,12 +29,14 @@ std::string FileNamePart(std::string_view title, size_t maxBytes);
 
 // Reads at most limit bytes of a file. False when it cannot be opened or read.
 bool ReadFileText(const std::string& path, size_t limit, std::string* text);
-// Writes the text as the whole file: into a temporary file beside it, then renamed over it, so
-// the file is never seen half written. False when it cannot be written completely (the old
-// file, if any, is then unchanged).
+// Writes the text as the whole file, under a temporary name renamed over it when complete
+// (platform/files/output_file.h). False when it cannot be written completely; the old file is
+// then as it was.
 bool WriteFileText(const std::string& path, const std::string& text);
 
 // Drops a trailing "\r" (a line that came with a CR-LF end).
 std::string_view WithoutCr(std::string_view line);
+// Every line end as "\n": "\r\n" and a lone "\r" (the line end of old editors) included.
+std::string UnixLineEnds(std::string_view text);
 
 }  // namespace cdinfo

@@ -215,6 +215,7 @@ void SetFirstRunDefaults() {
   settings.browser = kDefaultBrowser;
   settings.textEditor.clear();
   settings.mixerProgram.clear();
+  settings.internetDeadline = 120;
   SetDefaultServerList();
   settings.cddbHost = kPlaceholderHelloHost;
   settings.cddbUser = "username";
@@ -298,6 +299,7 @@ int LoadSettings() {
   settings.musicBrainzUrl = ReadString(k, "MusicBrainz URL", kDefaultMusicBrainzUrl, 260);
   if (settings.musicBrainzUrl.empty()) settings.musicBrainzUrl = kDefaultMusicBrainzUrl;
   settings.cddbClientName = ReadClientName(k);
+  settings.internetDeadline = ReadInt(k, "Internet Deadline", 120, 1, 3600);
   key.reset();
 
   bool serversCreated = false;
@@ -364,6 +366,7 @@ void SaveSettings() {
   key->Write("Title Service", TitleServiceName(settings.titleService));
   key->Write("MusicBrainz URL", settings.musicBrainzUrl);
   key->Write("CDDB Client Name", settings.cddbClientName);
+  key->Write("Internet Deadline", IntText(Clamp(settings.internetDeadline, 1, 3600)));
   key->Flush();
   key.reset();
 

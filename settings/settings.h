@@ -79,6 +79,7 @@ struct Settings {
   Monitoring monitoring = Monitoring::kAuto;        // "Monitoring"
   int lowLatency = 0;                               // "Low Latency" 0..1
   int blockFrames = kDefaultLowLatencyBlockFrames;  // "Block Frames" 256, 512, 1024, 4096
+  int internetDeadline = 120;  // "Internet Deadline": seconds one exchange lasts at most
 
   CddbServerEntry servers[kMaxCddbServers];
   int serverCount = 0;

@@ -289,6 +289,35 @@ bool ParseImageDriveString(const std::string& text, ImageDriveOptions* options,
   return true;
 }
 
+std::vector<std::string> ImageFiles(const std::string& imagePath) {
+  std::vector<std::string> files{imagePath};
+  if (!EndsWithNoCase(imagePath, ".cue") && !EndsWithNoCase(imagePath, ".toc")) return files;
+  const std::filesystem::path folder = std::filesystem::path(imagePath).parent_path();
+  std::ifstream sheet(imagePath);
+  std::string line;
+  while (std::getline(sheet, line)) {
+    size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos) continue;
+    const size_t wordEnd = line.find_first_of(" \t", at);
+    std::string word = line.substr(at, wordEnd - at);
+    for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (wordEnd == std::string::npos ||
+        (word != "FILE" && word != "DATAFILE" && word != "AUDIOFILE"))
+      continue;
+    at = line.find_first_not_of(" \t", wordEnd);
+    if (at == std::string::npos) continue;
+    std::string name;
+    if (line[at] == '"') {
+      const size_t close = line.find('"', at + 1);
+      name = line.substr(at + 1, close == std::string::npos ? std::string::npos : close - at - 1);
+    } else {
+      name = line.substr(at, line.find_first_of(" \t\r", at) - at);
+    }
+    if (!name.empty()) files.push_back((folder / name).string());
+  }
+  return files;
+}
+
 ImageCdDevice::ImageCdDevice(const ImageDriveOptions& options) : options_(options) {}
 
 ImageCdDevice::~ImageCdDevice() {
@@ -438,14 +467,17 @@ bool ImageCdDevice::SectorsAreAudio(int32_t first, int32_t count) const {
   int tracks = 0;
   if (CdioTrackCount(disc_, &tracks) != 0) return false;
   for (int track = 1; track <= tracks; ++track) {
-    int32_t start = 0, length = 0;
-    bool audio = false;
-    if (CdioTrackStartFrame(disc_, track, &start) != 0 ||
-        CdioTrackLengthFrames(disc_, track, &length) != 0 ||
-        CdioTrackIsAudio(disc_, track, &audio) != 0)
-      return false;
+    int32_t start = 0;
+    if (CdioTrackStartFrame(disc_, track, &start) != 0) return false;
     start -= kLeadInFrames;
-    bool overlaps = start < first + count && first < start + length;
+    if (start >= first + count) continue;  // the track lies beyond the read
+    // A track that starts past the image's end (a short image) has no length; it ends where
+    // the image does.
+    int32_t length = 0;
+    if (CdioTrackLengthFrames(disc_, track, &length) != 0) length = leadOut_ - start;
+    bool audio = false;
+    if (CdioTrackIsAudio(disc_, track, &audio) != 0) return false;
+    const bool overlaps = first < start + length;
     if (overlaps && !audio) return false;
   }
   return true;
@@ -462,6 +494,14 @@ bool ImageCdDevice::ReadAudioBytes(int64_t firstByte, uint8_t* out, size_t lengt
   if (cdio_read_audio_sectors(disc_, raw.data(), static_cast<lsn_t>(firstSector),
                               static_cast<uint32_t>(endSector - firstSector)) != DRIVER_OP_SUCCESS)
     return false;
+  // A read that runs past the end of a short image's data file succeeds with silence for what
+  // is missing; its last sector read alone tells whether the image holds the whole range.
+  if (endSector - firstSector > 1) {
+    uint8_t last[kRawSectorBytes];
+    if (cdio_read_audio_sectors(disc_, last, static_cast<lsn_t>(endSector - 1), 1) !=
+        DRIVER_OP_SUCCESS)
+      return false;
+  }
   int64_t rawStart = firstSector * kRawSectorBytes;
   int64_t from = std::max(firstByte, rawStart);
   int64_t to = std::min(endByte, endSector * kRawSectorBytes);

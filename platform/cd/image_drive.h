@@ -76,6 +76,10 @@ bool IsImageDriveString(const std::string& text);
 // Parses a drive string. On a malformed string returns false with the reason in *error.
 bool ParseImageDriveString(const std::string& text, ImageDriveOptions* options, std::string* error);
 
+// The files a disc image is made of: the image itself and, for a CUE sheet or a cdrdao TOC
+// file, the data files its FILE (DATAFILE, AUDIOFILE) lines name, relative to its folder.
+std::vector<std::string> ImageFiles(const std::string& imagePath);
+
 class ImageCdDevice final : public CdDevice {
  public:
   // Opens the drive and, unless no-disc, loads its image. Null with *error when the image

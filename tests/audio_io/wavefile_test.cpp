@@ -2,13 +2,12 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <cstring>
 #include <numeric>
 
 #include "tests/audio_io/audio_test_util.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/outside_tool.h"
 #include "tests/support/trace_capture.h"
 
@@ -271,6 +270,13 @@ TEST(WaveFileReader, DeliversSilencePastTheDataAndNeverPlaysTrailingChunks) {
   }
   EXPECT_TRUE(waveFileCloseIn(&file));
   EXPECT_FALSE(WaveFileIsOpen(file));
+
+  // A header whose block is smaller than its channels: one sample is no byte at all, and the
+  // caller's buffer for no bytes may be null (a sanitizer build checks the zero fill).
+  WriteBytes(dir.File("odd.wav"), BuildWav(PcmFmt(1, 4, 22050, 4, false), {{"data", Bytes(8)}}));
+  ASSERT_TRUE(waveFileOpenIn(&file, dir.File("odd.wav").c_str()));
+  EXPECT_EQ(wavReadSamples(&file, nullptr, 1), 0);
+  EXPECT_TRUE(waveFileCloseIn(&file));
 }
 
 TEST(WaveFileReader, PendingSeekCountsFromByteTwelve) {
@@ -312,20 +318,10 @@ TEST(WaveFileReader, PendingSeekCountsFromByteTwelve) {
   EXPECT_TRUE(waveFileCloseIn(&file));
 }
 
-TEST(WaveFileWriter, AFullDiskGivesTheShortWriteMessageAndAReadableFile) {
+TEST(WaveFileWriter, AFullDiskKeepsTheEarlierFileAndSaysWhy) {
   TempDir dir;
   const std::string path = dir.File("full.wav");
-  // A file size limit stands in for a full disc: writes past it fail.
-  struct sigaction ignore {
-  }, old{};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGXFSZ, &ignore, &old);
-  rlimit limit{}, saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  limit = saved;
-  limit.rlim_cur = 20000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-
+  WriteBytes(path, Bytes{'o', 'l', 'd'});
   WaveFile file;
   waveFileInit(&file);
   waveFileSetFormat(&file, 22050, 1, 16);
@@ -333,6 +329,8 @@ TEST(WaveFileWriter, AFullDiskGivesTheShortWriteMessageAndAReadableFile) {
   int32_t written = 0;
   bool closed = true;
   {
+    FileSizeLimit limit(20000);
+    ASSERT_TRUE(limit.active());
     TraceCapture trace;
     if (waveFileOpenOut(&file, path.c_str())) {
       const auto pcm = Ramp(15000, 0, 1);
@@ -341,30 +339,27 @@ TEST(WaveFileWriter, AFullDiskGivesTheShortWriteMessageAndAReadableFile) {
     }
     text = trace.Text();
   }
-  setrlimit(RLIMIT_FSIZE, &saved);
-  sigaction(SIGXFSZ, &old, nullptr);
 
   EXPECT_LT(written, 15000);
   EXPECT_THAT(text, HasSubstr("wavWriteSamples: mmioAdvance() error: short write ")) << text;
   EXPECT_THAT(text, HasSubstr("/30000 bytes\n")) << text;
+  EXPECT_THAT(text, HasSubstr("File too large")) << text;
+  EXPECT_FALSE(closed);
   EXPECT_FALSE(WaveFileIsOpen(file));
-  // The sizes describe what reached the disc, so the file stays readable.
-  const Bytes b = ReadBytes(path);
-  EXPECT_LE(b.size(), 20000u);
-  if (closed) {
-    EXPECT_EQ(Le32(b, 40) + 44, b.size());
-  } else {
-    EXPECT_THAT(text, HasSubstr("waveFileCloseOut: mmioAscend() from 'data' chunk error\n"));
-  }
+  // Nothing that looks like a whole recording: the earlier file is as it was, and the
+  // temporary one is gone.
+  EXPECT_EQ(ReadBytes(path), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
-TEST(WaveFileWriter, AnUnwritableTargetFailsAtOpenWithItsMessage) {
+TEST(WaveFileWriter, AnUnwritableTargetFailsAtOpenWithoutAMessage) {
   WaveFile file;
   waveFileInit(&file);
   TraceCapture trace;
-  EXPECT_FALSE(waveFileOpenOut(&file, "/dev/full"));
-  EXPECT_EQ(trace.Text(), "waveOpenOutFile: mmioCreateChunk() RIFF error\n");
+  EXPECT_FALSE(waveFileOpenOut(&file, "/dev/full")) << "a device is never replaced by a file";
   EXPECT_FALSE(WaveFileIsOpen(file));
   EXPECT_FALSE(waveFileOpenOut(&file, "/nonexistent-folder/x.wav"));
-  EXPECT_EQ(trace.Text(), "waveOpenOutFile: mmioCreateChunk() RIFF error\n");  // no message
+  EXPECT_EQ(trace.Text(), "");
 }

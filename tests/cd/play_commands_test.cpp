@@ -10,9 +10,11 @@
 #include <fstream>
 
 #include "cd/demo_disc.h"
+#include "cd/read_commands.h"
 #include "cdinfo/disc_id.h"
 #include "cdinfo/info_file.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/cd/host_layer.h"
 #include "settings/settings.h"
 #include "tests/cd/disc_image.h"
 #include "tests/support/cd_test_support.h"
@@ -81,7 +83,50 @@ TEST_F(PlayCommands, RipChecksItsArguments) {
   EXPECT_NE(err_.find("no track 3"), std::string::npos);
   EXPECT_EQ(Run(CommandRip, {cue, "--track", "2"}), 1);
   EXPECT_NE(err_.find("data track"), std::string::npos);
+  // What is wrong is said: a missing folder is not a full disk.
   EXPECT_EQ(Run(CommandRip, {cue, "--track", "1", "--out", "/nonexistent/dir/x.wav"}), 1);
+  EXPECT_NE(err_.find("not ripped: the folder /nonexistent/dir: No such file or directory"),
+            std::string::npos)
+      << err_;
+  // The image is never written over.
+  const std::string bin = (dir_.path() / "disc.bin").string();
+  const std::vector<uint8_t> image = ReadFileBytes(bin);
+  EXPECT_EQ(Run(CommandRip, {cue, "--track", "1", "--out", bin}), 2);
+  EXPECT_EQ(err_, "sorn-karaoke-cli rip: the output " + bin + " is the input " + bin + "\n");
+  EXPECT_EQ(Run(CommandRip, {cue, "--track", "1", "--out", cue}), 2);
+  EXPECT_TRUE(ReadFileBytes(bin) == image);
+}
+
+TEST_F(PlayCommands, ReadsThatFailMakeTheRipFail) {
+  const std::string cue = WriteDiscImage(dir_.path(), "disc", {{150}, {100}});
+  const fs::path out = dir_.path() / "x.wav";
+  EXPECT_EQ(Run(CommandRip, {cue + ",read-error=0-149", "--track", "1", "--out", out.string()}), 1);
+  EXPECT_NE(err_.find("track 1 was not ripped: 150 sectors could not be read\n"), std::string::npos)
+      << err_;
+  EXPECT_EQ(out_, "");
+  EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(PlayCommands, AnImageShorterThanItsSheetIsRefusedAlike) {
+  // The sheet's third track starts past the end of the data file: the track table cannot be
+  // read, and every command that needs it says so.
+  const std::string cue = WriteDiscImage(dir_.path(), "short", {{100}, {100}, {100}});
+  fs::resize_file(dir_.path() / "short.bin", 150 * 2352);
+  EXPECT_EQ(Run(CommandTracks, {cue}), 2);
+  EXPECT_EQ(err_, "sorn-karaoke-cli tracks: the track table of " + cue + " cannot be read\n");
+  EXPECT_EQ(out_, "");
+  EXPECT_EQ(Run(CommandRip, {cue, "--track", "1"}), 2);
+  // The drive still reads the audio the image holds.
+  std::string error;
+  std::unique_ptr<CdDevice> drive = OpenCdDevice(cue, &error);
+  ASSERT_TRUE(drive) << error;
+  ScsiRequestBlock srb;
+  std::vector<uint8_t> buffer(10 * 2352);
+  srb.buffer = buffer.data();
+  srb.bufferLength = static_cast<uint32_t>(buffer.size());
+  srb.cdbLength = BuildReadCdb(3, 140, 10, 0, srb.cdb);
+  EXPECT_EQ(drive->Execute(&srb), SS_COMP);
+  EXPECT_EQ(buffer[0], PatternByte(140 * 2352));
 }
 
 TEST_F(PlayCommands, OurRipEqualsCdParanoiasRip) {

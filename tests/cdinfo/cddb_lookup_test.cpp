@@ -235,21 +235,69 @@ TEST_F(CddbLookupTest, ProtocolFailuresLeaveTheDefaultFile) {
   EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
-TEST_F(CddbLookupTest, AnswerOverTheBufferKeepsTheTitles) {
+TEST_F(CddbLookupTest, AnAnswerCutAtTheBufferIsNotUsed) {
   std::string notes;
   for (int i = 0; notes.size() < 70000; ++i)
     notes += "EXTD=liner notes, line " + std::to_string(i) + "\r\n";
   const std::string query = std::string("200 rock ") + kDiscId + " Test Band / First Album\r\n";
   AnswerQuery(query);
-  const std::string entry = Entry("rock", "Test Band / First Album", kTitles, notes);
-  AnswerRead("rock", entry);
-  ASSERT_EQ(CddbLookup(nullptr), 0);
-  // The first 50,000 bytes of the answer, line ends made plain.
-  EXPECT_TRUE(ReadAll(root_ / "temp.txt") ==
-              WithoutCr(HttpAnswer(entry).substr(0, kHttpResponseBytes)) + "\n");
-  EXPECT_EQ(server_->BytesSent(), HttpAnswer(query).size() + HttpAnswer(entry).size());
-  EXPECT_EQ(cdTitles.tracks[2].title, "Closing Time");
+  AnswerRead("rock", Entry("rock", "Test Band / First Album", kTitles, notes));
+  const std::string before = ReadAll(defaultFile_);
+  TraceCapture trace;
+  EXPECT_EQ(CddbLookup(nullptr), -1);
+  EXPECT_NE(trace.Text().find("cddb read answer is longer than 50000 bytes and was cut off; not "
+                              "used\n"),
+            std::string::npos)
+      << trace.Text();
+  EXPECT_EQ(ReadAll(defaultFile_), before);
+  EXPECT_FALSE(fs::exists(root_ / (std::string("First Album ") + kDiscId + ".txt")));
+}
+
+TEST_F(CddbLookupTest, AServerThatDripsIsCutOffAtTheDeadline) {
+  // A line every 20 ms never lets the 5-second wait run out; the deadline of the whole
+  // exchange ends it.
+  settings.internetDeadline = 1;
+  Answer("cddb+query", {std::string("HTTP/1.0 200 OK\r\n"), ServerReply::End::kDrip});
+  TraceCapture trace;
+  EXPECT_EQ(CddbLookup(nullptr), -1);
+  EXPECT_EQ(trace.Text(),
+            "OpenSendReceiveClose: no whole answer within 1 s\nerror in OpenSendReceiveClose "
+            "=3\ncddb query error\nnot found in cddb\n");
+}
+
+TEST_F(CddbLookupTest, EachLookupReadsItsOwnAnswer) {
+  // Another lookup in the same folder finishes between this one's read request and its
+  // conversion: it leaves its answer as temp.txt.
+  AnswerExact("rock", "Test Band / First Album");
+  const DiscLayout layout = CurrentDiscLayout();
+  char discId[kDiscIdChars + 1];
+  ASSERT_EQ(CddbQueryAndRead(layout.trackCount, layout.position, layout.length, discId,
+                             settings.databasePath, nullptr),
+            0);
+  WriteAll(root_ / "temp.txt",
+           Entry("misc", "Other Band / Other Album",
+                 "TTITLE0=Not Ours\r\nTTITLE1=Not Ours\r\nTTITLE2=Not Ours\r\n"));
+  ASSERT_EQ(ConvertCddbToDatabase(nullptr), 0);
+  EXPECT_EQ(cdTitles.albumTitle, "First Album");
+  EXPECT_EQ(cdTitles.tracks[1].title, "Middle Song");
   EXPECT_TRUE(fs::exists(root_ / (std::string("First Album ") + kDiscId + ".txt")));
+  EXPECT_NE(ReadAll(root_ / "temp.txt").find("DTITLE=Test Band / First Album"), std::string::npos)
+      << "the answer stays as temp.txt";
+  EXPECT_EQ(FolderFiles(),
+            (std::vector<std::string>{std::string("First Album ") + kDiscId + ".txt", "temp.txt"}));
+}
+
+TEST_F(CddbLookupTest, AFileThatCannotBeReadIsNeverReplaced) {
+  // A hand-made default file too large to read, and a lookup whose album is "Unknown CD": the
+  // new file would have its name.
+  const std::string huge =
+      ReadAll(defaultFile_) + std::string(kInfoFileMaxBytes, 'x') + "\nmy lyrics\n";
+  WriteAll(defaultFile_, huge);
+  AnswerExact("rock", "Test Band / Unknown CD");
+  TraceCapture trace;
+  EXPECT_EQ(CddbLookup(nullptr), -1);
+  EXPECT_TRUE(ReadAll(defaultFile_) == huge);
+  EXPECT_NE(trace.Text().find("cannot be read; it is left as it is"), std::string::npos);
 }
 
 TEST_F(CddbLookupTest, SilentServerTimesOut) {

@@ -221,3 +221,37 @@ TEST_F(CliCommandsTest, LyricsFillTheFileOrLeaveItAsItWas) {
     EXPECT_NE(err_.find("usage: sorn-karaoke-cli lyrics DISC"), std::string::npos) << err_;
   }
 }
+
+TEST_F(CliCommandsTest, InfoOnlyReadsAndEveryKindOfLineEndCounts) {
+  // A default file edited by hand: a title and lyrics for track 2.
+  std::string text = BuildDefaultCdInfoText(2);
+  text.replace(text.find("Track 2: Song 2"), 15, "Track 2: Two by Hand");
+  ASSERT_TRUE(ReplaceLyricsInText(&text, 1, "****Lyrics for Track 2, Two by Hand:\nla la\nla"));
+  fs::create_directories(folder_);
+  const std::string file = folder_ + "/Unknown CD " + kDiscId + ".txt";
+  for (const char* lineEnd : {"\r\n", "\r"}) {
+    SCOPED_TRACE(lineEnd[1] ? "CR LF" : "CR");
+    std::string saved;
+    for (char c : text) saved += c == '\n' ? std::string(lineEnd) : std::string(1, c);
+    WriteAll(file, saved);
+    ASSERT_EQ(Run(CommandInfo, {cue_, "--folder", folder_}), 0) << err_;
+    EXPECT_NE(out_.find("album: Unknown CD\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("2: Two by Hand\n"), std::string::npos) << out_;
+    EXPECT_TRUE(ReadAll(file) == saved) << "a command that only reads writes nothing";
+  }
+
+  // The lookup keeps the hand-written lyrics of the CR-only file.
+  TestHttpServer server([](const std::string& request) {
+    if (request.find("cmd=cddb+query") != std::string::npos)
+      return ServerReply{
+          HttpAnswer(std::string("200 classical ") + kDiscId + " Trio / Short Pieces\r\n")};
+    return ServerReply{Entry("classical")};
+  });
+  TraceCapture trace;
+  ASSERT_EQ(Run(CommandCddb, {cue_, "--server", server.HostPort(), "--folder", folder_}), 0)
+      << err_;
+  EXPECT_FALSE(fs::exists(file));
+  const std::string looked = ReadAll(folder_ + "/Short Pieces " + kDiscId + ".txt");
+  EXPECT_EQ(Lyrics(looked, 1), "la la\nla\n\n");
+  EXPECT_NE(looked.find("****Lyrics for Track 2, Two:\n"), std::string::npos);
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/cdinfo/cdinfo_fixture.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/trace_capture.h"
 
 namespace {
@@ -344,16 +345,21 @@ TEST_F(CdInfoTest, AFileThatCannotBeWrittenKeepsItsOldContents) {
   LoadCdInfoFile(nullptr);
   const std::string path = CurrentInfoFile();
   const std::string before = ReadAll(path);
-  // The temporary beside the file cannot be made: nothing of the file changes, nothing is left.
-  fs::create_directories(path + ".part/blocker");
-  EXPECT_EQ(ReplaceLyricsSection(nullptr, 0, "****Lyrics for Track 1, Song 1:\nnew words"), -1);
+  // The new text cannot be written whole (a file-size limit stands in for a full disk):
+  // nothing of the file changes, nothing is left.
+  int replaced = 0;
+  {
+    FileSizeLimit limit(100);
+    ASSERT_TRUE(limit.active());
+    replaced = ReplaceLyricsSection(nullptr, 0, "****Lyrics for Track 1, Song 1:\nnew");
+  }
+  EXPECT_EQ(replaced, -1);
   EXPECT_EQ(ReadAll(path), before);
-  fs::remove_all(path + ".part");
   // A file replaced by a lookup is written whole under its new name before the old one goes.
   const fs::path blocked = root_ / (std::string("Album ") + CurrentDiscId() + ".txt");
   fs::create_directories(blocked / "blocker");
   EXPECT_EQ(StoreLookedUpTitles(nullptr, [](int, CdTitles* t) { t->albumTitle = "Album"; }), -1);
   EXPECT_EQ(ReadAll(path), before);
   EXPECT_EQ(CurrentInfoFile(), path);
-  EXPECT_FALSE(fs::exists(blocked.string() + ".part"));
+  for (const std::string& name : FolderFiles()) EXPECT_NE(name[0], '.') << name;
 }

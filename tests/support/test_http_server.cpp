@@ -9,6 +9,12 @@
 #include <cerrno>
 #include <cstdio>
 
+namespace {
+
+constexpr int kDripLines = 250;  // 5 s of lines
+
+}  // namespace
+
 TestHttpServer::TestHttpServer(Handler handler, std::string requestEnd)
     : handler_(std::move(handler)), requestEnd_(std::move(requestEnd)) {
   listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -74,6 +80,15 @@ void TestHttpServer::Serve(int connection) {
     if (n <= 0) break;
     sent += static_cast<size_t>(n);
     bytesSent_ += static_cast<size_t>(n);
+  }
+  if (reply.end == ServerReply::End::kDrip) {
+    const char line[] = "X-Wait: more\r\n";
+    for (int lines = 0; lines < kDripLines && !stop_ &&
+                        ::send(connection, line, sizeof line - 1, MSG_NOSIGNAL) > 0;
+         ++lines) {
+      pollfd p{connection, POLLIN, 0};
+      if (::poll(&p, 1, 20) > 0 && ::recv(connection, buffer, sizeof buffer, 0) <= 0) break;
+    }
   }
   if (reply.end == ServerReply::End::kSilent) {
     // Hold the connection until the client gives up (or the test ends).

@@ -14,6 +14,7 @@ struct ServerReply {
   enum class End {
     kClose,   // send the bytes, then close
     kSilent,  // send the bytes (maybe none), then hold the connection until the client leaves
+    kDrip,    // send the bytes, then a line every 20 ms for 5 s (or until the client leaves)
     kReset,   // send the bytes, then abort the connection (RST)
   };
   std::string bytes;

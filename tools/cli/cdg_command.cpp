@@ -1,5 +1,7 @@
 #include "tools/cli/cdg_command.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <algorithm>
 #include <cmath>
@@ -13,6 +15,7 @@
 #include "cd/cdg_read.h"
 #include "cd/player.h"
 #include "platform/cd/subcode.h"
+#include "platform/files/output_file.h"
 #include "tools/cli/play_commands.h"
 
 namespace fs = std::filesystem;
@@ -154,11 +157,11 @@ int CommandCdg(const std::vector<std::string>& args, std::string* out, std::stri
   std::vector<fs::path> written;
   for (size_t i = 0; i < images.size(); ++i) {
     const fs::path path = fs::path(a.out) / CdgImageName(a.track, a.times[i]);
-    const fs::path part = path.string() + ".part";
-    const bool saved = images[i].save(QString::fromStdString(part.string()), "PNG");
-    if (saved) fs::rename(part, path, ec);
-    if (!saved || ec) {
-      fs::remove(part, ec);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!images[i].save(&buffer, "PNG") ||
+        !WriteFileAtomically(path.string(), std::string_view(png.constData(), png.size()))) {
       for (const fs::path& p : written) fs::remove(p, ec);
       *err += "sorn-karaoke-cli cdg: cannot write " + path.string() + "\n";
       return 1;

@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 
 #include "cdinfo/info_file.h"
 #include "cdinfo/lyrics_fetch.h"
+#include "cdinfo/text_util.h"
+#include "platform/files/output_file.h"
 #include "settings/settings.h"
 #include "tools/cli/cdinfo_commands.h"
 
@@ -133,15 +134,17 @@ int CommandLyrics(const std::vector<std::string>& args, std::string* out, std::s
   SetCdInfoHost(&host);
   LoadCdInfoFile(nullptr);
   const std::string file = CurrentInfoFile();
-  namespace fs = std::filesystem;
-  std::error_code fsError;
-  const std::string work = file + ".lyrics";
-  if (file.empty() || !fs::copy_file(file, work, fs::copy_options::overwrite_existing, fsError)) {
+  // The lyrics go into a copy of the file of this run's own, put in its place only when the
+  // run succeeds.
+  std::string text;
+  OutputFile work;
+  if (file.empty() || !cdinfo::ReadFileText(file, kInfoFileMaxBytes, &text) || !work.Create(file) ||
+      !work.Write(text.data(), text.size())) {
     SetCdInfoHost(nullptr);
     *err += "cannot copy the CD information file " + file + "\n";
     return 1;
   }
-  SetInfoFile(work);
+  SetInfoFile(work.TemporaryPath());
   lyricsState.cancel.store(0);
   lyricsState.lyricsTrackSelector.store(arguments.track - 1);
   LyricsReport report;
@@ -161,8 +164,7 @@ int CommandLyrics(const std::vector<std::string>& args, std::string* out, std::s
   for (const LyricsTrackReport& track : report.tracks)
     lines += "track " + std::to_string(track.track + 1) + " (" + titles.tracks[track.track].title +
              "): " + ResultText(track) + "\n";
-  if (result != 0 || std::rename(work.c_str(), file.c_str()) != 0) {
-    fs::remove(work, fsError);
+  if (result != 0 || !work.Commit()) {
     *err += lines + "lyrics from " + report.service + " failed: " +
             (report.failure.empty() ? "the file cannot be replaced" : report.failure) +
             "; the CD information file is unchanged\n";

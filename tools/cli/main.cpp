@@ -1,5 +1,6 @@
 // sorn-karaoke-cli: the engine for scripted and headless work. Progress goes to stderr;
 // results are files, printed values and exit codes.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -60,6 +61,8 @@ int CommandCpu() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit a write fails (and is reported) instead of killing the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (argc < 2) {
     Usage();
     return 2;

@@ -14,6 +14,8 @@
 #include "cd/ripper.h"
 #include "cdinfo/info_file.h"
 #include "platform/cd/host_layer.h"
+#include "platform/cd/image_drive.h"
+#include "platform/files/output_file.h"
 #include "settings/settings.h"
 
 namespace {
@@ -43,6 +45,28 @@ bool ParseNumber(const std::string& text, int low, int high, int* value) {
   return true;
 }
 
+std::vector<std::string> DiscInputFiles(const std::string& disc) {
+  ImageDriveOptions options;
+  std::string error;
+  if (!IsImageDriveString(disc) || !ParseImageDriveString(disc, &options, &error)) return {};
+  return ImageFiles(options.path);
+}
+
+std::string OutputClash(const std::vector<std::string>& outputs,
+                        const std::vector<std::string>& inputs) {
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    for (const std::string& input : inputs) {
+      if (outputs[i] == input || SameExistingFile(outputs[i], input))
+        return "the output " + outputs[i] + " is the input " + input;
+    }
+    for (size_t j = 0; j < i; ++j) {
+      if (outputs[i] == outputs[j] || SameExistingFile(outputs[i], outputs[j]))
+        return "two outputs are the same file " + outputs[i];
+    }
+  }
+  return "";
+}
+
 bool OpenPlayerDisc(const std::string& disc, bool titles, std::string* error) {
   std::unique_ptr<CdHostLayer> layer = CdHostLayer::FromDriveStrings({disc});
   if (layer->DriveCount() == 0) {
@@ -59,8 +83,14 @@ bool OpenPlayerDisc(const std::string& disc, bool titles, std::string* error) {
   SetMSFformat();
   CdTimerHandler(nullptr);
   if (player.cdState.load() != CD_STOP) {
+    // A disc that is there but was not scanned has a track table that cannot be read.
+    int present = 0;
+    CdDevice* device = player.device.load();
+    const bool unscanned = player.cdState.load() == CD_NOCD && device &&
+                           device->StatusMediaPresent(&present) == 0 && present;
     ClosePlayerDisc();
-    *error = "no audio disc in " + disc;
+    *error =
+        unscanned ? "the track table of " + disc + " cannot be read" : "no audio disc in " + disc;
     return false;
   }
   return true;
@@ -143,6 +173,13 @@ int CommandRip(const std::vector<std::string>& args, std::string* out, std::stri
     *err += "sorn-karaoke-cli rip: track " + std::to_string(track) + " is a data track\n";
     return 1;
   }
+  const std::string clash =
+      OutputClash({outPath.empty() ? RipFilePath(track - 1) : outPath}, DiscInputFiles(disc));
+  if (!clash.empty()) {
+    ClosePlayerDisc();
+    *err += "sorn-karaoke-cli rip: " + clash + "\n";
+    return 2;
+  }
   if (jitter >= 0) settings.jitterBuffer = jitter;
   player.currentTrack.store(track - 1);
   SetRipOutputPath(outPath);
@@ -151,14 +188,19 @@ int CommandRip(const std::vector<std::string>& args, std::string* out, std::stri
   const RipResult result = LastRipResult();
   ClosePlayerDisc();
   if (result.path.empty()) {
-    *err += "sorn-karaoke-cli rip: track " + std::to_string(track) + " was not ripped\n";
+    *err += "sorn-karaoke-cli rip: track " + std::to_string(track) +
+            " was not ripped: " + result.error + "\n";
     return 1;
   }
   char line[160];
-  std::snprintf(line, sizeof line, "ripped track %d: %lld bytes in %.3f s, %.1f x real time%s\n",
+  std::snprintf(line, sizeof line, "ripped track %d: %lld bytes in %.3f s, %.1f x real time\n",
                 track, static_cast<long long>(result.fileBytes), result.seconds,
-                result.realTimeFactor, result.writeErrors ? " (with write errors)" : "");
+                result.realTimeFactor);
   *err += line;
+  if (result.unmatchedReads > 0)
+    *err += "sorn-karaoke-cli rip: " + std::to_string(result.unmatchedReads) +
+            " overlapping reads could not be matched (the drive's jitter is larger than the "
+            "jitter buffer corrects); the rip may click at those places\n";
   *out += result.path + "\n";
-  return result.writeErrors ? 1 : 0;
+  return 0;
 }

@@ -24,3 +24,9 @@ bool OpenPlayerDisc(const std::string& disc, bool titles, std::string* error);
 void ClosePlayerDisc();
 // Parses a whole number in [low, high]; false otherwise.
 bool ParseNumber(const std::string& text, int low, int high, int* value);
+// The files a DISC argument reads (an image and its data files; nothing for a device).
+std::vector<std::string> DiscInputFiles(const std::string& disc);
+// A command never writes over what it reads, nor two outputs over each other: the reason when
+// an output is the same file as an input or as another output, "" otherwise.
+std::string OutputClash(const std::vector<std::string>& outputs,
+                        const std::vector<std::string>& inputs);

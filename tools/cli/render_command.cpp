@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -14,6 +16,7 @@
 #include "audio/cdda_ring.h"
 #include "audio/sound_block.h"
 #include "audio/sound_init.h"
+#include "audio/streaming.h"
 #include "audio/voicefile.h"
 #include "audio/wavefile.h"
 #include "cd/cd_reader.h"
@@ -22,6 +25,7 @@
 #include "cdinfo/info_file.h"
 #include "dsp/voicefx.h"
 #include "platform/audio/sim_audio.h"
+#include "platform/files/output_file.h"
 #include "settings/settings.h"
 #include "tools/cli/play_commands.h"
 
@@ -62,19 +66,14 @@ struct RenderArguments {
   float variation = -1.0f;
 };
 
-bool ReadableWav(const std::string& path) {
+// A WAV file the engine can use: opened, then its format checked as its user checks it.
+bool ReadableWav(const std::string& path, bool (*usable)(const WavePcmFormat&)) {
   WaveFile file;
   waveFileInit(&file);
   if (!waveFileOpenIn(&file, path.c_str())) return false;
+  const bool ok = usable(file.format);
   waveFileCloseIn(&file);
-  return true;
-}
-
-bool WritableFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "ab");
-  if (!file) return false;
-  std::fclose(file);
-  return true;
+  return ok;
 }
 
 // One line of error for bad usage; false when the arguments are not usable.
@@ -124,23 +123,38 @@ bool ParseRender(const std::vector<std::string>& args, RenderArguments* a, std::
         "[--preset P] [--variation V] [--record TAKE.wav] [--playback TAKE.wav] --out OUT.wav";
     return false;
   }
-  if (!a->mic.empty() && !ReadableWav(a->mic)) {
-    *error = "cannot read the microphone file " + a->mic;
+  if (!a->mic.empty() && !ReadableWav(a->mic, WavFileSourceAccepts)) {
+    *error = "cannot read the microphone file " + a->mic +
+             " (a PCM WAV file of 8 or 16 bits and one or two channels)";
     return false;
   }
-  if (!a->playback.empty() && !ReadableWav(a->playback)) {
-    *error = "cannot read the take " + a->playback;
+  if (!a->playback.empty() && !ReadableWav(a->playback, VoiceTakeFormatUsable)) {
+    *error = "cannot read the take " + a->playback + " (a PCM WAV file of 16 bits)";
     return false;
   }
-  if (!WritableFile(a->out)) {
-    *error = "cannot write " + a->out;
+  std::vector<std::string> inputs = DiscInputFiles(a->disc);
+  for (const std::string* input : {&a->mic, &a->playback})
+    if (!input->empty()) inputs.push_back(*input);
+  std::vector<std::string> outputs{a->out};
+  if (!a->record.empty()) outputs.push_back(a->record);
+  if (std::string clash = OutputClash(outputs, inputs); !clash.empty()) {
+    *error = clash;
     return false;
   }
-  if (!a->record.empty() && !WritableFile(a->record)) {
-    *error = "cannot write " + a->record;
-    return false;
-  }
+  for (const std::string& output : outputs)
+    if (!CheckOutputPath(output, error)) return false;
   return true;
+}
+
+// A take copied whole into place (the user's file is replaced only by a complete copy).
+bool CopyTake(const std::string& from, const std::string& to, std::string* error) {
+  std::ifstream in(from, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) {
+    *error = "cannot read the take " + from;
+    return false;
+  }
+  return WriteFileAtomically(to, bytes, error);
 }
 
 // The voice files of a render live in a scratch folder, not among the user's recordings.
@@ -214,17 +228,32 @@ int CommandRender(const std::vector<std::string>& args, std::string* out, std::s
                 },
                 static_cast<uint32_t>(std::strtoul(CurrentDiscId().c_str(), nullptr, 16)), track};
   std::error_code fileError;
-  if (!a.playback.empty())
-    fs::copy_file(a.playback, VoiceFileName(voiceDisc, track), fs::copy_options::overwrite_existing,
-                  fileError);
+  if (!a.playback.empty() && !fs::copy_file(a.playback, VoiceFileName(voiceDisc, track),
+                                            fs::copy_options::overwrite_existing, fileError)) {
+    ClosePlayerDisc();
+    *err += "sorn-karaoke-cli render: cannot copy the take " + a.playback + "\n";
+    return 1;
+  }
 
   // One song, then stop.
   player.cdMode.store(kCdModeSingleSong);
   player.repeat.store(0);
   CdSelectTrack(nullptr, track);
 
+  // The output is the card's start-up silence (its queued output blocks), then the track, and
+  // nothing after it, however long the engine runs on before it is closed. The limit is set
+  // once the engine has chosen its blocks; the streaming thread waits at the gate till then.
+  CdComputePlayEnd();
+  const int64_t trackFrames =
+      int64_t(player.playEndFrame.load() - int32_t(player.cdTrack[track].startFrame)) *
+      kRawSectorBytes / 4;
+  auto output = std::make_shared<WavSinkControl>();
+
   auto gate = std::make_shared<StartGate>();
-  SimAudioOptions options = SimOptionsWithFiles(a.mic, a.out, false);
+  SimAudioOptions options = SimOptionsWithFiles(a.mic, "", false);
+  options.openSink = [output, path = a.out](const WaveDeviceFormat& format) {
+    return WavFileSink(path, format, output);
+  };
   auto openSource = options.openSource;
   options.openSource = [gate, openSource](const WaveDeviceFormat& format) {
     SimPcmSource source = openSource ? openSource(format) : SimPcmSource{};
@@ -247,6 +276,8 @@ int CommandRender(const std::vector<std::string>& args, std::string* out, std::s
     *err += "sorn-karaoke-cli render: the simulated sound card did not start\n";
     code = 1;
   } else {
+    const BlockGeometry& geometry = soundDevices.geometry;
+    output->frameLimit.store(int64_t(geometry.outputBlocks) * geometry.blockFrames + trackFrames);
     const float level = settings.audioCdLevel / 7.0f;
     soundBlock.cdLevel.store(level * level * level * level);  // the CD panel's level curve
     soundBlock.karaokeOn.store(a.karaoke);
@@ -284,22 +315,32 @@ int CommandRender(const std::vector<std::string>& args, std::string* out, std::s
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     CddaJoinReader();
+    if (const int unreadable = cdReader.unreadableSectors.load(); unreadable > 0) {
+      *err += "sorn-karaoke-cli render: " + std::to_string(unreadable) + " sectors of track " +
+              std::to_string(a.track) + " could not be read\n";
+      code = 1;
+    }
     if (!a.record.empty()) {
-      StopVoiceFileRecording();
-      fs::copy_file(VoiceRecordFileName(), a.record, fs::copy_options::overwrite_existing,
-                    fileError);
-      if (fileError) {
-        *err += "sorn-karaoke-cli render: cannot write the take " + a.record + "\n";
+      std::string error = "the recording did not end";
+      if (!StopVoiceFileRecording() ||
+          (code == 0 && !CopyTake(VoiceRecordFileName(), a.record, &error))) {
+        *err += "sorn-karaoke-cli render: cannot write the take " + a.record + ": " + error + "\n";
         code = 1;
       }
     }
     if (!a.playback.empty()) StopVoiceFilePlayback();
   }
   gate->Open();
+  // The output is put in place at the card's close only when the render succeeded.
+  output->keep.store(code == 0);
   CloseSound();
   SetAudioBackend(nullptr);
   soundBlock.musicSource = WriteCdDataToFloat1;
   ClosePlayerDisc();
+  if (code == 0 && output->closed.load() != 1) {
+    *err += "sorn-karaoke-cli render: cannot write " + a.out + "\n";
+    code = 1;
+  }
   if (code == 0) {
     std::fprintf(stderr, "render: done\n");
     *out += a.out + "\n";

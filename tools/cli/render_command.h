@@ -7,10 +7,11 @@
 //
 // --mic is the simulated card's live microphone; --record records it through the voice
 // recording path into TAKE.wav; --playback plays a recorded take back through the voice
-// playback path; without --preset the voice effects are bypassed. The output starts with the
-// engine's start-up silence (the four output blocks queued when the card opens, 16,384 frames)
-// and then the track, block-aligned. Progress goes to err; a bad argument or an unreadable
-// file gives one line and exit status 2.
+// playback path; without --preset the voice effects are bypassed. The output is the engine's
+// start-up silence (the output blocks queued when the card opens, 16,384 frames with the
+// standard blocks), then the track, and nothing more; it is put in place only when the render
+// succeeds. Progress goes to err; a bad argument, an unusable file or an output that is an
+// input gives one line and exit status 2; a failed read or write gives exit status 1.
 #pragma once
 
 #include <string>

@@ -298,6 +298,9 @@ bool WriteInfoFile(const std::string& folder, const std::string& cuePath) {
         LyricsHeading(i, kSongTexts[i].title) + "\n" + kSongTexts[i].lyrics + "\n";
     if (!ReplaceLyricsInText(&text, i, section)) return false;
   }
+  // Like every information file the program writes, it ends with a line end (reading it never
+  // rewrites it).
+  if (text.back() != '\n') text += '\n';
   settings.databasePath = folder + "/";
   const std::string path = InfoFilePath(kAlbumTitle, discId);
   if (!cdinfo::WriteFileText(path, text)) {
