@@ -594,7 +594,8 @@ int ImageCdDevice::Read(ScsiRequestBlock* srb) {
   }
   for (int64_t i = 0; i < count; ++i) {
     uint8_t* block = srb->buffer + i * blockSize;
-    std::memcpy(block, audio.data() + i * audioBytes, static_cast<size_t>(audioBytes));
+    if (audioBytes > 0)
+      std::memcpy(block, audio.data() + i * audioBytes, static_cast<size_t>(audioBytes));
     if (selection != 0)
       std::memcpy(block + audioBytes, subchannel.data() + i * kSubcodeBytes, kSubcodeBytes);
     else if (blockSize > kRawSectorBytes)

@@ -50,7 +50,7 @@ std::array<uint8_t, kParityP> PGenerator() {
   for (int k = 0; k < kParityP; ++k) {
     // g(x) *= (x + a^k)
     std::array<uint8_t, kParityP + 1> next{};
-    for (int i = 0; i <= k; ++i) {
+    for (int i = 0; i <= k && i < kParityP; ++i) {
       next[i] ^= g[i];                   // * x
       next[i + 1] ^= Mul(g[i], Pow(k));  // * a^k
     }
