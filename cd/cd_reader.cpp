@@ -622,12 +622,22 @@ int CdReadDriver(void* window, int mode) {
   // The stop flag was cleared by CDDA_PLAY before this reader started, so a stop sent in
   // between is not lost.
   player.readerBusy.store(1, std::memory_order_release);
+  const auto playing = [&c] {
+    return player.cdState.load(std::memory_order_acquire) == CD_PLAY &&
+           c.readerThreadRunning.load(std::memory_order_acquire);
+  };
   for (;;) {
     ReadTrack(player.currentTrack.load(std::memory_order_acquire), window, kReaderStream);
-    if (player.cdState.load(std::memory_order_acquire) != CD_PLAY ||
-        !c.readerThreadRunning.load(std::memory_order_acquire) ||
-        !player.restartPending.exchange(0, std::memory_order_seq_cst))
-      break;
+    // A restart's stop can end the run before the restart itself is asked for: wait for it
+    // rather than ending the stream (the window thread is between the two stores).
+    while (playing() && player.restartAnnounced.load(std::memory_order_seq_cst) &&
+           !player.restartPending.load(std::memory_order_seq_cst)) {
+      c.awaitingRestart.store(1, std::memory_order_release);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    c.awaitingRestart.store(0, std::memory_order_release);
+    if (!playing() || !player.restartPending.exchange(0, std::memory_order_seq_cst)) break;
+    player.restartAnnounced.store(0, std::memory_order_seq_cst);
     // A restart raises the stop before it asks for the restart, so this clears the stop of
     // every restart taken here; a later one leaves restartPending set and ends the next run.
     c.stopReading.store(0, std::memory_order_seq_cst);

@@ -60,6 +60,8 @@ struct CdReaderState {
   int64_t runBytes = 0;        // bytes the current run delivers in all
   int64_t deliveredBytes = 0;  // bytes its slots have delivered so far
   std::atomic<int32_t> resumingFromPause{0};
+  // The stream's run has stopped and the reader waits for the restart that stopped it.
+  std::atomic<int32_t> awaitingRestart{0};
   JitterStatistics jitter;
   // Sectors of the last ReadTrack that could not be read and are silence in its output (a rip
   // reads a failed chunk again one sector at a time first).

@@ -28,6 +28,7 @@ CddaLink& Link() {
 
 // The reader thread of the last play (window thread only).
 pthread_t readerThread{};
+std::atomic<CddaRestartGate> restartGate{nullptr};
 bool readerThreadStarted = false;
 
 void Post(int message) {
@@ -105,6 +106,7 @@ void StartReader(void* window) {
   c.readerThreadRunning.store(1, std::memory_order_release);
   c.stopReading.store(0, std::memory_order_seq_cst);
   player.restartPending.store(0, std::memory_order_seq_cst);
+  player.restartAnnounced.store(0, std::memory_order_seq_cst);
   c.window.store(window, std::memory_order_release);
   c.jitterSetting.store(settings.jitterBuffer, std::memory_order_release);
   SetCddaPlayerLink(&playerLink);
@@ -122,6 +124,10 @@ void StartReader(void* window) {
 }
 
 }  // namespace
+
+void SetCddaRestartGate(CddaRestartGate gate) {
+  restartGate.store(gate, std::memory_order_release);
+}
 
 void SetCddaCommandObserver(CddaCommandObserver observer) {
   std::lock_guard<std::mutex> guard(Link().lock);
@@ -157,9 +163,12 @@ int CDDAManager(void* window, int command) {
       Post(kCddaTrackLineStale);
       break;
     case CDDA_STOP_THEN_RESTART:
-      // The stop is raised before the restart is asked for (see CdReadDriver).
+      // The stop is raised before the restart is asked for (see CdReadDriver); the reader is
+      // told first that a restart is coming, so that a run ended by this stop waits for it.
       NoteStopKind(command);
+      player.restartAnnounced.store(1, std::memory_order_seq_cst);
       RaiseStop(window, kReaderStop, "CDDA_STOP_THEN_RESTART");
+      if (CddaRestartGate gate = restartGate.load(std::memory_order_acquire)) gate();
       player.restartPending.store(1, std::memory_order_seq_cst);
       break;
     case CDDA_PAUSE:

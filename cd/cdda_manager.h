@@ -42,3 +42,7 @@ void CddaHandleWindowMessage(void* window, int message);
 // thread) instead of the reader and the ring. The player's own tests use it. nullptr removes it.
 using CddaCommandObserver = std::function<void(void* window, int command)>;
 void SetCddaCommandObserver(CddaCommandObserver observer);
+// Tests: runs between a restart's stop and its request (CDDA_STOP_THEN_RESTART), on the
+// sender's thread, to hold the two apart. nullptr removes it.
+using CddaRestartGate = void (*)();
+void SetCddaRestartGate(CddaRestartGate gate);

@@ -75,6 +75,9 @@ struct PlayerState {
   // Hand-over with the reader.
   std::atomic<int32_t> readerIdle{1};
   std::atomic<int32_t> restartPending{0};
+  // Set before a restart raises the reader's stop, cleared when the reader takes the restart:
+  // a reader whose run stopped waits for restartPending instead of ending (see CdReadDriver).
+  std::atomic<int32_t> restartAnnounced{0};
   std::atomic<int32_t> seekPending{0};
   std::atomic<int32_t> nextPressed{0};
   std::atomic<int32_t> previousPressed{0};

@@ -228,6 +228,7 @@ void ResetCdPlayer() {
   player.seekFrame = 0;
   player.readerIdle = 1;
   player.restartPending = 0;
+  player.restartAnnounced = 0;
   player.seekPending = 0;
   player.nextPressed = 0;
   player.previousPressed = 0;
@@ -378,6 +379,7 @@ void CdStop(void* window) {
   if (!HasAudioDisc()) return;
   player.positionSeconds.store(0, std::memory_order_release);
   player.restartPending.store(0, std::memory_order_release);
+  player.restartAnnounced.store(0, std::memory_order_release);
   player.seekFrame.store(0, std::memory_order_release);
   player.pauseSector.store(0, std::memory_order_release);
   int32_t state = player.cdState.load(std::memory_order_acquire);

@@ -162,4 +162,35 @@ TEST_F(Transport, PauseResumeSeekNextAndTheEndOfTheDisc) {
   while (at < played.size()) ASSERT_EQ(played[at++], 0) << "nothing after the end of the disc";
 }
 
+// The reader can end its run on a seek's stop before the seek's restart request arrives (the
+// window thread sets the two one after the other): it must wait for the request, not end the
+// stream with the player still playing.
+TEST_F(Transport, ASeekWhoseStopArrivesBeforeItsRequestStillPlaysOn) {
+  CdPlayPause(nullptr);
+  PlayMore(100000);
+  SetCddaRestartGate([] {
+    // Hold the request back until the reader has ended the run (or waits for the request).
+    WaitFor([] {
+      return cdReader.readerThreadRunning.load() == 0 || cdReader.awaitingRestart.load() == 1;
+    });
+  });
+  CdSeekPercent(75.0f, 1, 0);  // sector 1125
+  SetCddaRestartGate(nullptr);
+  ASSERT_TRUE(WaitFor([] { return player.restartPending.load() == 0; }));
+  player.seekPending = 0;
+  EXPECT_EQ(player.cdState.load(), CD_PLAY);
+  PlayMore(200000);
+  CdStop(nullptr);
+  CddaJoinReader();
+
+  std::vector<int16_t> played;
+  {
+    std::lock_guard<std::mutex> guard(played_->lock);
+    played = played_->samples;
+  }
+  size_t at = 0;
+  EXPECT_GE(Follow(played, &at, 0), 100000u);
+  EXPECT_GE(Follow(played, &at, 1125), 200000u) << "the seek played on";
+}
+
 }  // namespace
