@@ -40,8 +40,6 @@ class LyricsPanelTest : public PanelWindowTest {
     if (editor.handles.process > 0) ::kill(editor.handles.process, SIGKILL);
     delete editor.window;
     editor = WatchedProgram{};
-    CdStopStatusBlink();
-    SetLyricsStatusText(window_->Panel(), QString());
     PanelWindowTest::TearDown();
   }
   QString Shown() { return gkText_GetText(Item(kIdLyricsText)); }

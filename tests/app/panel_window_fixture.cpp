@@ -6,6 +6,7 @@
 #include "app/cdinfo_host.h"
 #include "app/cdplayer_panel.h"
 #include "app/disc_hooks.h"
+#include "app/lyrics_panel.h"
 #include "app/main_window.h"
 #include "cd/aspi_drives.h"
 #include "cd/cdda_manager.h"
@@ -44,6 +45,9 @@ void PanelWindowTest::SetUp() {
 
 void PanelWindowTest::TearDown() {
   SetKeyboardClock(nullptr);
+  // A lookup's status text (and its blink) outlives the panel: the next test starts without.
+  CdStopStatusBlink();
+  SetLyricsStatusText(window_->Panel(), QString());
   ReleaseCdPlayerPanel();
   CdShutdown(nullptr);
   ReleaseCdDrives();
