@@ -5,7 +5,6 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QProgressDialog>
-#include <QThread>
 #include <chrono>
 #include <thread>
 
