@@ -34,6 +34,7 @@
 #include "cd/player.h"
 #include "diagnostics/diagnostics.h"
 #include "platform/sync/window_thread.h"
+#include "resources/skin/skin.h"
 #include "settings/settings.h"
 #include "widgets/framework.h"
 
@@ -126,7 +127,16 @@ int WinMain(int argc, char** argv) {
     if (app.mainWindow) app.mainWindow->Restore();
   }));
 
-  // 3-5. Window classes.
+  // 3. The icons: the program's (both drawings, for the window manager to choose from) and the
+  // main window's own, the small one.
+  InitSkinResources();
+  QIcon programIcon = LoadSkinIcon(kLargeIconId);
+  const QIcon smallIcon = LoadSkinIcon(kSmallIconId);
+  for (const QSize& size : smallIcon.availableSizes())
+    programIcon.addPixmap(smallIcon.pixmap(size));
+  QApplication::setWindowIcon(programIcon);
+
+  // 4-5. Window classes.
   TraceStartupStep("register classes");
   if (!GkRegisterWindowClass("KARAOKE", NewPlainWindow, &application)) {
     ShowMessageBox(nullptr, "Error", "Problem with registering application",
@@ -166,6 +176,7 @@ int WinMain(int argc, char** argv) {
     return 0;
   }
   window->SetPanel(panel);
+  window->setWindowIcon(smallIcon);
   FirstPaintProbe probe(start);
   ArrangeHeadlessExit(window);
   window->installEventFilter(&probe);

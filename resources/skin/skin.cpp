@@ -39,6 +39,19 @@ QPixmap LoadSkinBitmap(int resourceId) {
   return LoadSkinBitmap(QString::number(resourceId));
 }
 
+QIcon LoadSkinIcon(int resourceId) {
+  const QString base = QStringLiteral(":/skin/") + QString::number(resourceId);
+  QIcon icon;
+  for (const QString& file : {base + QStringLiteral(".png"), base + QStringLiteral("@2x.png")}) {
+    // Each drawing at its own pixel size: Qt would take the "@2x" one for the same size.
+    QPixmap pixmap(file);
+    pixmap.setDevicePixelRatio(1.0);
+    if (!pixmap.isNull()) icon.addPixmap(pixmap);
+  }
+  if (icon.isNull()) Trace("LoadSkinBitmap: no bitmap '%d'\n", resourceId);
+  return icon;
+}
+
 QString SkinTemplatePath() {
   return QStringLiteral(":/skin/cdplayer.ui");
 }

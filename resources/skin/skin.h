@@ -2,6 +2,7 @@
 // template. The application owns the bitmaps it loads (the widgets never load or free any).
 #pragma once
 
+#include <QIcon>
 #include <QPixmap>
 #include <QString>
 
@@ -17,6 +18,12 @@ int SkinScale();
 // missing bitmap traces "LoadSkinBitmap: no bitmap '<name>'\n" and gives a null pixmap.
 QPixmap LoadSkinBitmap(const QString& name);
 QPixmap LoadSkinBitmap(int resourceId);
+
+// The program's icons: large (273) and small (277), each drawn at 1x and 2x.
+inline constexpr int kLargeIconId = 273;
+inline constexpr int kSmallIconId = 277;
+// An icon with every drawing of the bitmap; null (and traced as a missing bitmap) when absent.
+QIcon LoadSkinIcon(int resourceId);
 
 // The main window's template, laid out on the skin.
 QString SkinTemplatePath();

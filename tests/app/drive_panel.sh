@@ -10,6 +10,7 @@
 #   "shot NAME"            screenshot of the screen into WORKDIR/NAME.png; "NAME T0 T1" goes to
 #                          WORKDIR/shots.txt, the wall clock (microseconds) before and after it
 #   "waitlog TEXT"         wait until the program's output holds TEXT (blanks allowed)
+#   "icon NAME"            the main window's _NET_WM_ICON as xprop prints it, into WORKDIR/NAME.txt
 # Then Esc ends the program; its exit status is handed back.
 # Usage: drive_panel.sh PROGRAM WORKDIR STEP...
 set -u
@@ -76,6 +77,7 @@ for step in "$@"; do
       text=${step#waitlog }
       wait_for 'grep -qF -- "$text" "$log"' 600 || fail "no '$text' in the program's output"
       ;;
+    icon) xprop -id "$window" _NET_WM_ICON >"$work/$2.txt" || fail "no window properties" ;;
     *) fail "unknown step '$step'" ;;
   esac
 done

@@ -13,7 +13,7 @@
 
 // Whether xvfb-run, xdotool and ImageMagick's import are installed.
 inline bool XvfbToolsInstalled() {
-  for (const char* tool : {"xvfb-run", "xdotool", "import"}) {
+  for (const char* tool : {"xvfb-run", "xdotool", "import", "xprop"}) {
     if (QStandardPaths::findExecutable(tool).isEmpty()) return false;
   }
   return true;

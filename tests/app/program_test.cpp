@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <cmath>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 #include "app/launcher_table.h"
 #include "resources/skin/skin.h"
@@ -116,12 +118,20 @@ TEST_F(ProgramTest, ASecondStartRestoresTheFirstAndASignalEndsItThroughTheCleanU
   EXPECT_THAT(seen, Not(HasSubstr("AppCleanThePipes1")));
 }
 
-TEST_F(ProgramTest, UnderXvfbSpacePlaysTheDiscAndEscapeEndsTheProgram) {
+TEST_F(ProgramTest, UnderXvfbTheWindowHasItsIconsSpacePlaysAndEscapeEnds) {
   if (!XvfbToolsInstalled()) GTEST_SKIP() << "xvfb-run, xdotool or import is not installed";
   // Four seconds of sound after Space.
   std::string out;
-  ASSERT_EQ(DriveProgram(root_.string(), {"key space", "mark played", "wait 4"}, &out), 0) << out;
+  ASSERT_EQ(DriveProgram(root_.string(), {"icon icon", "key space", "mark played", "wait 4"}, &out),
+            0)
+      << out;
   EXPECT_THAT(out, HasSubstr("AppCleanThePipes0: royal pipes cleaned=0\n"));
+
+  // The window manager gets the window's icon, the small one in both its drawings.
+  std::ifstream iconFile(root_ / "icon.txt");
+  const std::string icon((std::istreambuf_iterator<char>(iconFile)), {});
+  EXPECT_THAT(icon, HasSubstr("Icon (16 x 16)"));
+  EXPECT_THAT(icon, HasSubstr("Icon (32 x 32)"));
 
   // What the card played is track 1 of the disc.
   const std::vector<int16_t> played = WavSamples((root_ / "out.wav").string());

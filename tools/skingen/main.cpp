@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "resources/skin/skin_layout.h"
@@ -202,6 +203,12 @@ struct Generator {
                [](QPainter& p) { skin::PaintSplash(p, QSizeF(432, 288)); });
     Standalone("332", QSizeF(58, 75),
                [](QPainter& p) { skin::PaintSplashBadge(p, QSizeF(58, 75)); });
+
+    // The program's icons: large (273) and small (277).
+    for (const auto& [name, side] : {std::pair{"273", 32}, std::pair{"277", 16}}) {
+      const QSizeF size(side, side);
+      Standalone(name, size, [size](QPainter& p) { skin::PaintAppIcon(p, size); });
+    }
   }
 };
 

@@ -459,6 +459,24 @@ QColor MeterColor(int row, int rows, bool voice) {
   return voice ? QColor(0, 220, 255) : kLime;
 }
 
+// The logo's disc with a microphone, 32 x 32 with its glow, centred on disc.
+void PaintLogoDisc(QPainter& p, QPointF disc) {
+  QRadialGradient discFill(disc - QPointF(3, 3), 14);
+  discFill.setColorAt(0, QColor(60, 66, 74));
+  discFill.setColorAt(1, QColor(14, 16, 19));
+  p.setPen(QPen(kLime, 1.6));
+  p.setBrush(discFill);
+  p.drawEllipse(disc, 12, 12);
+  Glow(p, disc, 16, kLime, 40);
+  p.setPen(QPen(QColor(0, 0, 0), 1));
+  p.setBrush(kLime);
+  p.drawRoundedRect(QRectF(disc.x() - 2.6, disc.y() - 7, 5.2, 9), 2.6, 2.6);
+  p.setBrush(Qt::NoBrush);
+  p.setPen(QPen(kLime, 1.3));
+  p.drawArc(QRectF(disc.x() - 5, disc.y() - 5, 10, 9), 200 * 16, 140 * 16);
+  p.drawLine(disc + QPointF(0, 4), disc + QPointF(0, 7));
+}
+
 }  // namespace
 
 QRectF Rect(const SkinRect& r) {
@@ -513,21 +531,7 @@ void PaintBackgroundDetails(QPainter& p) {
   p.fillRect(QRectF(0, 47, kSkinWidth, 1), QColor(255, 255, 255, 18));
 
   // Logo: a disc with a microphone, and the name.
-  const QPointF disc(32, 23);
-  QRadialGradient discFill(disc - QPointF(3, 3), 14);
-  discFill.setColorAt(0, QColor(60, 66, 74));
-  discFill.setColorAt(1, QColor(14, 16, 19));
-  p.setPen(QPen(kLime, 1.6));
-  p.setBrush(discFill);
-  p.drawEllipse(disc, 12, 12);
-  Glow(p, disc, 16, kLime, 40);
-  p.setPen(QPen(QColor(0, 0, 0), 1));
-  p.setBrush(kLime);
-  p.drawRoundedRect(QRectF(disc.x() - 2.6, disc.y() - 7, 5.2, 9), 2.6, 2.6);
-  p.setBrush(Qt::NoBrush);
-  p.setPen(QPen(kLime, 1.3));
-  p.drawArc(QRectF(disc.x() - 5, disc.y() - 5, 10, 9), 200 * 16, 140 * 16);
-  p.drawLine(disc + QPointF(0, 4), disc + QPointF(0, 7));
+  PaintLogoDisc(p, QPointF(32, 23));
   Text(p, QRectF(52, 9, 70, 28), "SORN", 17, QColor(226, 231, 236),
        Qt::AlignLeft | Qt::AlignVCenter, 1.5);
   Text(p, QRectF(112, 9, 110, 28), "KARAOKE", 17, kLime, Qt::AlignLeft | Qt::AlignVCenter, 1.5,
@@ -1216,6 +1220,19 @@ void PaintSplashBadge(QPainter& p, QSizeF size) {
   p.setBrush(kAmber);
   p.drawPolygon(bolt);
   Text(p, QRectF(0, h * 0.74, w, h * 0.22), "3D", 10, kAmber, Qt::AlignCenter, 0.3);
+  p.restore();
+}
+
+// The program's icon: the logo's disc on the title bar's colour, scaled to the square size.
+void PaintAppIcon(QPainter& p, QSizeF size) {
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient back(0, 0, 0, size.height());
+  back.setColorAt(0, QColor(44, 49, 56));
+  back.setColorAt(1, QColor(18, 20, 23));
+  p.fillRect(QRectF(QPointF(0, 0), size), back);
+  p.scale(size.width() / 32.0, size.height() / 32.0);
+  PaintLogoDisc(p, QPointF(16, 16));
   p.restore();
 }
 

@@ -49,5 +49,7 @@ void PaintDiscBadge(QPainter& p, QSizeF size);
 // The splash picture (432 x 288) and its badge (58 x 75).
 void PaintSplash(QPainter& p, QSizeF size);
 void PaintSplashBadge(QPainter& p, QSizeF size);
+// The program's icon, a square of the given size.
+void PaintAppIcon(QPainter& p, QSizeF size);
 
 }  // namespace skin
