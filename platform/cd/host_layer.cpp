@@ -47,6 +47,16 @@ void InstallCdErrorTexts() {
 
 std::string DemoDiscPath() {
   if (const char* path = std::getenv("SORN_DEMO_DISC"); path && *path) return path;
+#ifdef SORN_DEMO_DISC_INSTALLED
+  // An installed program: the demo disc installed with it.
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    const std::filesystem::path installed =
+        (program.parent_path() / SORN_DEMO_DISC_INSTALLED).lexically_normal();
+    if (std::filesystem::is_regular_file(installed, error)) return installed.string();
+  }
+#endif
 #ifdef SORN_DEMO_DISC_DEFAULT
   return SORN_DEMO_DISC_DEFAULT;
 #else

@@ -18,8 +18,9 @@
 #include "platform/cd/cd_device.h"
 #include "platform/cd/scsi.h"
 
-// Path of the demo disc image: $SORN_DEMO_DISC when set, else the demo disc the build
-// generates; "" when neither is known.
+// Path of the demo disc image: $SORN_DEMO_DISC when set, else the one installed with the
+// program (share/sorn-karaoke/demo beside its bin folder), else the demo disc the build
+// generates; "" when none is known.
 std::string DemoDiscPath();
 
 // Splits a drive list at ";" (empty entries are dropped).
