@@ -69,28 +69,26 @@ int CdioLeadOutFrame(const CdIo_t* cdio, int32_t* frame) {
   return 0;
 }
 
+namespace {
+
+// A libcdio handle as a table of contents.
+struct CdioToc {
+  const CdIo_t* cdio;
+  int TrackCount(int* count) const { return CdioTrackCount(cdio, count); }
+  int TrackStartFrame(int track, int32_t* frame) const {
+    return CdioTrackStartFrame(cdio, track, frame);
+  }
+  int LeadOutFrame(int32_t* frame) const { return CdioLeadOutFrame(cdio, frame); }
+};
+
+}  // namespace
+
 int CdioTrackLengthFrames(const CdIo_t* cdio, int track, int32_t* frames) {
-  *frames = 0;
-  int count = 0;
-  if (int err = CdioTrackCount(cdio, &count)) return err;
-  int32_t start = 0, end = 0;
-  if (int err = CdioTrackStartFrame(cdio, track, &start)) return err;
-  int err =
-      track < count ? CdioTrackStartFrame(cdio, track + 1, &end) : CdioLeadOutFrame(cdio, &end);
-  if (err) return err;
-  if (end < start) return MCIERR_HARDWARE;
-  *frames = end - start;
-  return 0;
+  return TocTrackLengthFrames(CdioToc{cdio}, track, frames);
 }
 
 int CdioDiscLengthFrames(const CdIo_t* cdio, int32_t* frames) {
-  *frames = 0;
-  int32_t first = 0, leadOut = 0;
-  if (int err = CdioTrackStartFrame(cdio, 1, &first)) return err;
-  if (int err = CdioLeadOutFrame(cdio, &leadOut)) return err;
-  if (leadOut < first) return MCIERR_HARDWARE;
-  *frames = leadOut - first;
-  return 0;
+  return TocDiscLengthFrames(CdioToc{cdio}, frames);
 }
 
 std::string CdioVolumeLabel(const CdIo_t* cdio) {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/cd/cd_device.h"
+
 // libcdio messages of warning level and above become trace lines "libcdio: ...".
 void InstallCdioLogHandler();
 
@@ -20,6 +22,33 @@ int CdioTrackStartFrame(const CdIo_t* cdio, int track, int32_t* frame);  // abso
 int CdioTrackLengthFrames(const CdIo_t* cdio, int track, int32_t* frames);
 int CdioLeadOutFrame(const CdIo_t* cdio, int32_t* frame);
 int CdioDiscLengthFrames(const CdIo_t* cdio, int32_t* frames);
+
+// Lengths from any table of contents that answers TrackCount, TrackStartFrame and
+// LeadOutFrame as above.
+template <typename Toc>
+int TocTrackLengthFrames(const Toc& toc, int track, int32_t* frames) {
+  *frames = 0;
+  int count = 0;
+  if (int err = toc.TrackCount(&count)) return err;
+  int32_t start = 0, end = 0;
+  if (int err = toc.TrackStartFrame(track, &start)) return err;
+  const int err = track < count ? toc.TrackStartFrame(track + 1, &end) : toc.LeadOutFrame(&end);
+  if (err) return err;
+  if (end < start) return MCIERR_HARDWARE;
+  *frames = end - start;
+  return 0;
+}
+
+template <typename Toc>
+int TocDiscLengthFrames(const Toc& toc, int32_t* frames) {
+  *frames = 0;
+  int32_t first = 0, leadOut = 0;
+  if (int err = toc.TrackStartFrame(1, &first)) return err;
+  if (int err = toc.LeadOutFrame(&leadOut)) return err;
+  if (leadOut < first) return MCIERR_HARDWARE;
+  *frames = leadOut - first;
+  return 0;
+}
 
 // Volume identifier from the primary volume descriptor of the first data track, trailing
 // blanks removed; "" when the disc has no readable ISO 9660 data track.

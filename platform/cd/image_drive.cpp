@@ -1,7 +1,5 @@
 #include "platform/cd/image_drive.h"
 
-#include <cdio/cdio.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -13,7 +11,7 @@
 #include <map>
 
 #include "diagnostics/diagnostics.h"
-#include "platform/cd/cdio_toc.h"
+#include "platform/cd/image_disc.h"
 
 namespace {
 
@@ -21,16 +19,6 @@ constexpr int kInquiryLength = 36;
 constexpr int kSubchannelBytes = 16;  // trailing bytes of a 2368-byte audio block
 constexpr int kSelectionRaw = 1;      // READ CD sub-channel selection: raw P-W
 constexpr int kSelectionPacks = 4;    // de-interleaved and corrected R-W
-
-bool EndsWithNoCase(const std::string& text, const char* suffix) {
-  size_t n = std::strlen(suffix);
-  if (text.size() < n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[text.size() - n + i])) != suffix[i])
-      return false;
-  }
-  return true;
-}
 
 bool ParseInt(const std::string& text, long low, long high, long* value) {
   if (text.empty()) return false;
@@ -40,34 +28,6 @@ bool ParseInt(const std::string& text, long low, long high, long* value) {
   if (errno != 0 || *end != '\0' || v < low || v > high) return false;
   *value = v;
   return true;
-}
-
-driver_id_t ImageDriver(const std::string& path) {
-  if (EndsWithNoCase(path, ".cue") || EndsWithNoCase(path, ".bin")) return DRIVER_BINCUE;
-  if (EndsWithNoCase(path, ".toc")) return DRIVER_CDRDAO;
-  if (EndsWithNoCase(path, ".nrg")) return DRIVER_NRG;
-  return DRIVER_UNKNOWN;
-}
-
-CdIo_t* OpenImage(const std::string& path, std::string* error) {
-  InstallCdioLogHandler();
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
-    *error = "no image file " + path;
-    return nullptr;
-  }
-  CdIo_t* cdio = cdio_open(path.c_str(), ImageDriver(path));
-  if (!cdio) {
-    *error = "libcdio cannot open the image " + path;
-    return nullptr;
-  }
-  int count = 0;
-  if (CdioTrackCount(cdio, &count) != 0 || count < 1) {
-    cdio_destroy(cdio);
-    *error = "the image " + path + " has no tracks";
-    return nullptr;
-  }
-  return cdio;
 }
 
 uint32_t BigEndian(const uint8_t* bytes, int count) {
@@ -161,15 +121,15 @@ void AddFoundFile(SubcodeStore* store, const std::filesystem::path& path, Subcod
 }
 
 // Finds the sub-channel files of an image (see image_drive.h for the order).
-bool BuildSubcodeStore(const ImageDriveOptions& options, const std::string& imagePath, CdIo_t* disc,
-                       SubcodeStore* store, std::string* error) {
+bool BuildSubcodeStore(const ImageDriveOptions& options, const std::string& imagePath,
+                       const ImageDisc& disc, SubcodeStore* store, std::string* error) {
   int tracks = 0;
-  CdioTrackCount(disc, &tracks);
+  disc.TrackCount(&tracks);
   auto trackRange = [&](int track, int32_t* first, int32_t* length) {
     int32_t start = 0;
     *length = 0;
-    if (track < 1 || track > tracks || CdioTrackStartFrame(disc, track, &start) != 0 ||
-        CdioTrackLengthFrames(disc, track, length) != 0)
+    if (track < 1 || track > tracks || disc.TrackStartFrame(track, &start) != 0 ||
+        disc.TrackLengthFrames(track, length) != 0)
       return false;
     *first = start - kLeadInFrames;
     return true;
@@ -187,6 +147,8 @@ bool BuildSubcodeStore(const ImageDriveOptions& options, const std::string& imag
     file.sectorLimit = length;
     store->Add(std::move(file));
   }
+  // The disc's own: sectors that carry their sub-channel.
+  if (SubcodeFile own; disc.InterleavedSubcode(&own)) store->Add(std::move(own));
   const std::filesystem::path image(imagePath);
   const std::filesystem::path folder = image.parent_path();
   for (const auto& [track, names] : CueTrackNames(imagePath)) {
@@ -320,9 +282,7 @@ std::vector<std::string> ImageFiles(const std::string& imagePath) {
 
 ImageCdDevice::ImageCdDevice(const ImageDriveOptions& options) : options_(options) {}
 
-ImageCdDevice::~ImageCdDevice() {
-  if (disc_) cdio_destroy(disc_);
-}
+ImageCdDevice::~ImageCdDevice() = default;
 
 std::unique_ptr<ImageCdDevice> ImageCdDevice::Open(const ImageDriveOptions& options,
                                                    std::string* error) {
@@ -332,22 +292,17 @@ std::unique_ptr<ImageCdDevice> ImageCdDevice::Open(const ImageDriveOptions& opti
 }
 
 bool ImageCdDevice::InsertDisc(const std::string& path, std::string* error) {
-  CdIo_t* cdio = OpenImage(path, error);
-  if (!cdio) return false;
+  std::unique_ptr<ImageDisc> disc = ImageDisc::Open(path, error);
+  if (!disc) return false;
   int32_t leadOut = 0;
-  if (CdioLeadOutFrame(cdio, &leadOut) != 0) {
-    cdio_destroy(cdio);
+  if (disc->LeadOutFrame(&leadOut) != 0) {
     *error = "the image " + path + " has no lead-out";
     return false;
   }
   SubcodeStore subcode;
-  if (!BuildSubcodeStore(options_, path, cdio, &subcode, error)) {
-    cdio_destroy(cdio);
-    return false;
-  }
+  if (!BuildSubcodeStore(options_, path, *disc, &subcode, error)) return false;
   std::lock_guard<std::mutex> guard(lock_);
-  if (disc_) cdio_destroy(disc_);
-  disc_ = cdio;
+  disc_ = std::move(disc);
   subcode_ = std::move(subcode);
   leadOut_ = leadOut - kLeadInFrames;
   lastReadStart_ = lastReadEnd_ = -1;
@@ -356,8 +311,7 @@ bool ImageCdDevice::InsertDisc(const std::string& path, std::string* error) {
 
 void ImageCdDevice::RemoveDisc() {
   std::lock_guard<std::mutex> guard(lock_);
-  if (disc_) cdio_destroy(disc_);
-  disc_ = nullptr;
+  disc_.reset();
   subcode_ = SubcodeStore();
   lastReadStart_ = lastReadEnd_ = -1;
 }
@@ -465,18 +419,18 @@ int ImageCdDevice::ModeSense(ScsiRequestBlock* srb) {
 bool ImageCdDevice::SectorsAreAudio(int32_t first, int32_t count) const {
   if (options_.dataOnly) return false;
   int tracks = 0;
-  if (CdioTrackCount(disc_, &tracks) != 0) return false;
+  if (disc_->TrackCount(&tracks) != 0) return false;
   for (int track = 1; track <= tracks; ++track) {
     int32_t start = 0;
-    if (CdioTrackStartFrame(disc_, track, &start) != 0) return false;
+    if (disc_->TrackStartFrame(track, &start) != 0) return false;
     start -= kLeadInFrames;
     if (start >= first + count) continue;  // the track lies beyond the read
     // A track that starts past the image's end (a short image) has no length; it ends where
     // the image does.
     int32_t length = 0;
-    if (CdioTrackLengthFrames(disc_, track, &length) != 0) length = leadOut_ - start;
+    if (disc_->TrackLengthFrames(track, &length) != 0) length = leadOut_ - start;
     bool audio = false;
-    if (CdioTrackIsAudio(disc_, track, &audio) != 0) return false;
+    if (disc_->TrackIsAudio(track, &audio) != 0) return false;
     const bool overlaps = first < start + length;
     if (overlaps && !audio) return false;
   }
@@ -491,17 +445,9 @@ bool ImageCdDevice::ReadAudioBytes(int64_t firstByte, uint8_t* out, size_t lengt
       std::min<int64_t>(leadOut_, (endByte + kRawSectorBytes - 1) / kRawSectorBytes);
   if (endSector <= firstSector) return true;
   std::vector<uint8_t> raw(static_cast<size_t>(endSector - firstSector) * kRawSectorBytes);
-  if (cdio_read_audio_sectors(disc_, raw.data(), static_cast<lsn_t>(firstSector),
-                              static_cast<uint32_t>(endSector - firstSector)) != DRIVER_OP_SUCCESS)
+  if (!disc_->ReadAudioSectors(static_cast<int32_t>(firstSector),
+                               static_cast<int32_t>(endSector - firstSector), raw.data()))
     return false;
-  // A read that runs past the end of a short image's data file succeeds with silence for what
-  // is missing; its last sector read alone tells whether the image holds the whole range.
-  if (endSector - firstSector > 1) {
-    uint8_t last[kRawSectorBytes];
-    if (cdio_read_audio_sectors(disc_, last, static_cast<lsn_t>(endSector - 1), 1) !=
-        DRIVER_OP_SUCCESS)
-      return false;
-  }
   int64_t rawStart = firstSector * kRawSectorBytes;
   int64_t from = std::max(firstByte, rawStart);
   int64_t to = std::min(endByte, endSector * kRawSectorBytes);
@@ -627,7 +573,7 @@ int ImageCdDevice::StatusTrackCount(int* count) {
   std::lock_guard<std::mutex> guard(lock_);
   *count = 0;
   if (!DiscReady() || options_.dvd) return MCIERR_DEVICE_NOT_READY;
-  return CdioTrackCount(disc_, count);
+  return disc_->TrackCount(count);
 }
 
 int ImageCdDevice::StatusTrackType(int track, int* type) {
@@ -635,7 +581,7 @@ int ImageCdDevice::StatusTrackType(int track, int* type) {
   *type = MCI_CDA_TRACK_OTHER;
   if (!DiscReady() || options_.dvd) return MCIERR_DEVICE_NOT_READY;
   bool audio = false;
-  if (int err = CdioTrackIsAudio(disc_, track, &audio)) return err;
+  if (int err = disc_->TrackIsAudio(track, &audio)) return err;
   *type = audio && !options_.dataOnly ? MCI_CDA_TRACK_AUDIO : MCI_CDA_TRACK_OTHER;
   return 0;
 }
@@ -645,7 +591,7 @@ int ImageCdDevice::StatusTrackLength(int track, uint32_t* msf) {
   *msf = 0;
   if (!DiscReady() || options_.dvd) return MCIERR_DEVICE_NOT_READY;
   int32_t frames = 0;
-  if (int err = CdioTrackLengthFrames(disc_, track, &frames)) return err;
+  if (int err = disc_->TrackLengthFrames(track, &frames)) return err;
   *msf = FramesToMsf(frames);
   return 0;
 }
@@ -655,7 +601,7 @@ int ImageCdDevice::StatusTrackPosition(int track, uint32_t* msf) {
   *msf = 0;
   if (!DiscReady() || options_.dvd) return MCIERR_DEVICE_NOT_READY;
   int32_t frame = 0;
-  if (int err = CdioTrackStartFrame(disc_, track, &frame)) return err;
+  if (int err = disc_->TrackStartFrame(track, &frame)) return err;
   *msf = FramesToMsf(frame);
   return 0;
 }
@@ -665,7 +611,7 @@ int ImageCdDevice::StatusDiscLength(uint32_t* msf) {
   *msf = 0;
   if (!DiscReady() || options_.dvd) return MCIERR_DEVICE_NOT_READY;
   int32_t frames = 0;
-  if (int err = CdioDiscLengthFrames(disc_, &frames)) return err;
+  if (int err = disc_->DiscLengthFrames(&frames)) return err;
   *msf = FramesToMsf(frames);
   return 0;
 }
@@ -681,7 +627,7 @@ std::string ImageCdDevice::VolumeLabel() {
   std::lock_guard<std::mutex> guard(lock_);
   if (!options_.label.empty()) return options_.label;
   if (DiscReady()) {
-    std::string label = CdioVolumeLabel(disc_);
+    std::string label = disc_->VolumeLabel();
     if (!label.empty()) return label;
   }
   return std::filesystem::path(options_.path).stem().string();

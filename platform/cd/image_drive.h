@@ -1,8 +1,8 @@
 // The image drive: a simulated CD drive playing a disc image (CUE/BIN, cdrdao TOC or NRG)
-// through libcdio's image drivers. It answers the SCSI commands a real drive answers (INQUIRY,
-// MODE SENSE page 0x2A, TEST UNIT READY and the four audio read commands READ(10), 0xD4, 0xD8
-// and READ CD) and the CD audio status calls, with a tray that opens and closes and a disc that
-// can be taken out or swapped.
+// through libcdio's image drivers, or a CUE sheet of CD+G rip tracks (image_disc.h). It answers
+// the SCSI commands a real drive answers (INQUIRY, MODE SENSE page 0x2A, TEST UNIT READY and the
+// four audio read commands READ(10), 0xD4, 0xD8 and READ CD) and the CD audio status calls, with
+// a tray that opens and closes and a disc that can be taken out or swapped.
 //
 // Drive string: [image:]PATH[,option...] with the options
 //   vendor=V           INQUIRY vendor identification (at most 8 characters; default "SORN")
@@ -30,8 +30,9 @@
 //                      is refused), as some drives do
 //
 // Sub-channel: READ CD answers the R-W sub-channel (raw P-W or packs, with or without the
-// audio) from files beside the image, the first found for a sector winning: the cdg= files;
-// a .cdg named like a track (its own FILE or its TITLE in the CUE sheet) for that track; a .cdg
+// audio) from the image or files beside it, the first found for a sector winning: the cdg=
+// files; the sectors of a CUE sheet of CDG tracks (2448 bytes each, see image_disc.h); a .cdg
+// named like a track (its own FILE or its TITLE in the CUE sheet) for that track; a .cdg
 // named like the image for the disc from its first sector; a .sub named like the image (raw
 // P-W of every sector). A file found beside the image that cannot be read is traced and left
 // out; a cdg= file that cannot be read keeps the disc from loading.
@@ -47,7 +48,7 @@
 #include "platform/cd/cd_device.h"
 #include "platform/cd/subcode_files.h"
 
-struct _CdIo;
+class ImageDisc;
 
 struct ImageDriveOptions {
   std::string path;
@@ -129,7 +130,7 @@ class ImageCdDevice final : public CdDevice {
   SubcodeStore subcode_;
   mutable std::mutex lock_;
   ImageDriveOptions options_;
-  _CdIo* disc_ = nullptr;
+  std::unique_ptr<ImageDisc> disc_;
   bool trayOpen_ = false;
   int32_t leadOut_ = 0;  // first sector after the disc's last track
   int64_t lastReadStart_ = -1;

@@ -71,6 +71,15 @@ bool LoadSubcodeFile(const std::string& path, SubcodeFormat format, int32_t firs
   return true;
 }
 
+void SubcodeFile::Copy(int64_t local, int64_t count, uint8_t* out) const {
+  if (source) {
+    source->Read(local, count, out);
+    return;
+  }
+  std::memcpy(out, bytes.data() + local * kSubcodeBytes,
+              static_cast<size_t>(count) * kSubcodeBytes);
+}
+
 void SubcodeStore::Add(SubcodeFile file) {
   files_.push_back(std::move(file));
 }
@@ -102,13 +111,12 @@ void SubcodeStore::EachSector(int32_t sector, int32_t count, uint8_t* out, Fill 
 void SubcodeStore::Packs(int32_t sector, int32_t count, uint8_t* out) const {
   EachSector(sector, count, out, [](const SubcodeFile& f, int64_t local, uint8_t* target) {
     if (f.format == SubcodeFormat::kPacks) {
-      std::memcpy(target, f.bytes.data() + local * kSubcodeBytes, kSubcodeBytes);
+      f.Copy(local, 1, target);
       return;
     }
     uint8_t raw[(1 + kContext) * kSubcodeBytes] = {};
     const int64_t available = std::min<int64_t>(1 + kContext, f.Sectors() - local);
-    std::memcpy(raw, f.bytes.data() + local * kSubcodeBytes,
-                static_cast<size_t>(available) * kSubcodeBytes);
+    f.Copy(local, available, raw);
     RawToPackSectors(raw, 1 + kContext, target, nullptr);
   });
 }
@@ -116,16 +124,14 @@ void SubcodeStore::Packs(int32_t sector, int32_t count, uint8_t* out) const {
 void SubcodeStore::Raw(int32_t sector, int32_t count, uint8_t* out) const {
   EachSector(sector, count, out, [](const SubcodeFile& f, int64_t local, uint8_t* target) {
     if (f.format == SubcodeFormat::kRaw) {
-      std::memcpy(target, f.bytes.data() + local * kSubcodeBytes, kSubcodeBytes);
+      f.Copy(local, 1, target);
       return;
     }
     // The packs of this sector and the seven before it, which reach into it.
     uint8_t packs[(1 + kContext) * kSubcodeBytes] = {};
     for (int32_t k = 0; k <= kContext; ++k) {
       const int64_t from = local - kContext + k;
-      if (from >= 0)
-        std::memcpy(packs + k * kSubcodeBytes, f.bytes.data() + from * kSubcodeBytes,
-                    kSubcodeBytes);
+      if (from >= 0) f.Copy(from, 1, packs + k * kSubcodeBytes);
     }
     constexpr int kHistory = kInterleavePacks - 1;
     const uint8_t* history = packs + kContext * kSubcodeBytes - kHistory * kPackBytes;

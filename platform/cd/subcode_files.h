@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,13 +25,28 @@ enum class SubcodeFormat {
   kRaw,    // .sub
 };
 
+// Sectors read on demand rather than held whole: the raw P-W an image stores with its audio.
+class SubcodeSource {
+ public:
+  virtual ~SubcodeSource() = default;
+  virtual int32_t Sectors() const = 0;
+  // count sectors from local on (within Sectors()), 96 bytes each; what cannot be read comes
+  // out zero.
+  virtual void Read(int64_t local, int64_t count, uint8_t* out) const = 0;
+};
+
 struct SubcodeFile {
   SubcodeFormat format = SubcodeFormat::kPacks;
   std::string path;
   int32_t firstSector = 0;     // disc sector (logical block) of the file's first sector
   int32_t sectorLimit = -1;    // sectors the file may cover from firstSector on; -1: no limit
   std::vector<uint8_t> bytes;  // whole sectors: 96 bytes each, packs or raw P-W
-  int32_t Sectors() const { return static_cast<int32_t>(bytes.size() / kSubcodeBytes); }
+  std::shared_ptr<const SubcodeSource> source;  // when set, the sectors instead of bytes
+  int32_t Sectors() const {
+    return source ? source->Sectors() : static_cast<int32_t>(bytes.size() / kSubcodeBytes);
+  }
+  // count sectors from local on (within Sectors()), 96 bytes each.
+  void Copy(int64_t local, int64_t count, uint8_t* out) const;
 };
 
 // The whole sectors of a file's bytes (a .cdg's last sector filled up with empty packs).

@@ -200,6 +200,113 @@ TEST_F(CdgImageDrive, BrokenFilesAndTheRwOption) {
   EXPECT_EQ(Read(*none, 0, 4, RwForm::kNone, true, &data), SS_COMP);
 }
 
+// A CD+G rip's form: every sector as 2448 bytes, its audio then its raw P-W, in one data file
+// or one per track, under a CUE sheet of CDG tracks.
+std::vector<uint8_t> Interleave(const std::vector<uint8_t>& audio, const std::vector<uint8_t>& raw,
+                                int32_t first, int32_t count) {
+  std::vector<uint8_t> out;
+  for (int32_t s = first; s < first + count; ++s) {
+    out.insert(out.end(), audio.begin() + s * 2352, audio.begin() + (s + 1) * 2352);
+    out.insert(out.end(), raw.begin() + s * kSubcodeBytes, raw.begin() + (s + 1) * kSubcodeBytes);
+  }
+  return out;
+}
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST_F(CdgImageDrive, CdgTracksAreReadFrom2448ByteSectorsInOneFileOrOnePerTrack) {
+  const std::vector<uint8_t> audio = ReadBytes(dir_.path() / "disc.bin");
+  const std::vector<uint8_t> raw = RawOf(stream_);
+  ASSERT_EQ(audio.size(), 225u * 2352);
+  WriteBytes(dir_.path() / "whole.bin", Interleave(audio, raw, 0, 225));
+  WriteBytes(dir_.path() / "one.bin", Interleave(audio, raw, 0, 150));
+  WriteBytes(dir_.path() / "two.bin", Interleave(audio, raw, 150, 75));
+  std::ofstream(dir_.path() / "whole.cue")
+      << "FILE \"whole.bin\" BINARY\n  TRACK 01 CDG\n    INDEX 01 00:00:00\n"
+         "  TRACK 02 CDG\n    INDEX 00 00:01:70\n    INDEX 01 00:02:00\n";
+  std::ofstream(dir_.path() / "split.cue")
+      << "FILE \"one.bin\" BINARY\r\n  TRACK 01 CDG\r\n    INDEX 01 00:00:00\r\n"
+         "FILE two.bin BINARY\r\n  TRACK 02 CDG\r\n    INDEX 01 00:00:00\r\n";
+
+  auto plain = Open();
+  for (const char* sheet : {"whole.cue", "split.cue"}) {
+    SCOPED_TRACE(sheet);
+    cue_ = (dir_.path() / sheet).string();
+    auto drive = Open();
+    ASSERT_TRUE(drive);
+    int count = 0;
+    ASSERT_EQ(drive->StatusTrackCount(&count), 0);
+    EXPECT_EQ(count, 2);
+    for (int track = 1; track <= 2; ++track) {
+      uint32_t position = 0, length = 0, expected = 0;
+      int type = 0;
+      EXPECT_EQ(drive->StatusTrackPosition(track, &position), 0);
+      plain->StatusTrackPosition(track, &expected);
+      EXPECT_EQ(position, expected);
+      EXPECT_EQ(drive->StatusTrackLength(track, &length), 0);
+      plain->StatusTrackLength(track, &expected);
+      EXPECT_EQ(length, expected);
+      EXPECT_EQ(drive->StatusTrackType(track, &type), 0);
+      EXPECT_EQ(type, MCI_CDA_TRACK_AUDIO);
+    }
+    // The audio across the tracks' boundary (and so across the files') is the plain image's;
+    // the sub-channel is the stream, as packs and as stored.
+    std::vector<uint8_t> got, want;
+    ASSERT_EQ(Read(*drive, 140, 20, RwForm::kNone, true, &got), SS_COMP);
+    ASSERT_EQ(Read(*plain, 140, 20, RwForm::kNone, true, &want), SS_COMP);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(Packs(*drive, 130, 40, RwForm::kPacks), Slice(stream_, 130, 40));
+    ASSERT_EQ(Read(*drive, 200, 25, RwForm::kRaw, false, &got), SS_COMP);
+    EXPECT_EQ(got, Slice(raw, 200, 25));
+    EXPECT_EQ(drive->SubcodePaths(), std::vector<std::string>{cue_});
+    // Past the disc's end there is nothing to read.
+    EXPECT_EQ(Read(*drive, 220, 10, RwForm::kNone, true, &got), SS_ERR);
+  }
+}
+
+TEST_F(CdgImageDrive, SheetsOfCdgTracksThatCannotBeReadSayWhy) {
+  const std::vector<uint8_t> audio = ReadBytes(dir_.path() / "disc.bin");
+  WriteBytes(dir_.path() / "whole.bin", Interleave(audio, RawOf(stream_), 0, 225));
+  const std::string file = "FILE \"whole.bin\" BINARY\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {file + "TRACK 01 CDG\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:02:00\n",
+       "line 4: a sheet of CDG tracks holds CDG tracks only"},
+      {"FILE \"gone.bin\" BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\n", "line 1: cannot open"},
+      {"FILE \"whole.bin\" WAVE\nTRACK 01 CDG\nINDEX 01 00:00:00\n", "BINARY files only"},
+      {file + "TRACK 01 CDG\nINDEX 01 00:03:00\n", "line 3: the INDEX lies past the end"},
+      {file + "TRACK 01 CDG\nINDEX 01 00:01:00\nTRACK 02 CDG\nINDEX 01 00:00:10\n",
+       "line 5: the track starts before the one ahead of it"},
+      {file + "TRACK 01 CDG\nPREGAP 00:02:00\nINDEX 01 00:00:00\n", "PREGAP is not read"},
+      {file + "TRACK 01 CDG\nTRACK 02 CDG\nINDEX 01 00:01:00\n", "has no INDEX 01"},
+      {file + "TRACK 02 CDG\nINDEX 01 00:00:00\n", "numbered from 1"},
+  };
+  for (const auto& [sheet, reason] : cases) {
+    std::ofstream(dir_.path() / "bad.cue") << sheet;
+    ImageDriveOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseImageDriveString((dir_.path() / "bad.cue").string(), &o, &error));
+    EXPECT_FALSE(ImageCdDevice::Open(o, &error)) << sheet;
+    EXPECT_NE(error.find(reason), std::string::npos) << error;
+  }
+
+  // A data file that ends inside a sector keeps its whole sectors, and says so.
+  std::vector<uint8_t> cut = Interleave(audio, RawOf(stream_), 0, 225);
+  cut.resize(cut.size() - 100);
+  WriteBytes(dir_.path() / "whole.bin", cut);
+  std::ofstream(dir_.path() / "cut.cue") << file + "TRACK 01 CDG\nINDEX 01 00:00:00\n";
+  TraceCapture trace;
+  cue_ = (dir_.path() / "cut.cue").string();
+  auto drive = Open();
+  uint32_t length = 0;
+  ASSERT_EQ(drive->StatusTrackLength(1, &length), 0);
+  EXPECT_EQ(length, FramesToMsf(224));
+  EXPECT_NE(trace.Text().find("ends with 2348 bytes of a sector"), std::string::npos)
+      << trace.Text();
+}
+
 // The demo disc's first song: the cdg command's screens through a correcting drive and
 // through a raw-only drive equal the demo's .sub decoded here, and its first word turns
 // yellow on the melody's first note.
@@ -252,6 +359,34 @@ TEST_F(CdgDemo, CommandScreensEqualTheDemoSubDecodedDirectly) {
   };
   EXPECT_EQ(firstLetter(times[1]), 0xFFFFFFu);
   EXPECT_EQ(firstLetter(times[2]), 0xFFDD22u);
+}
+
+TEST_F(CdgDemo, TheDemoRippedAsCdgTracksShowsTheSameScreens) {
+  const std::vector<uint8_t> audio = ReadBytes(std::string(SORN_BUILD_DIR) + "/demo/demo.bin");
+  const std::vector<uint8_t> raw = ReadBytes(std::string(SORN_BUILD_DIR) + "/demo/demo.sub");
+  const int32_t sectors = static_cast<int32_t>(audio.size() / 2352);
+  ASSERT_EQ(raw.size(), static_cast<size_t>(sectors) * kSubcodeBytes);
+  WriteBytes(dir_.path() / "rip.bin", Interleave(audio, raw, 0, sectors));
+  std::ifstream in(demo_);
+  std::string sheet((std::istreambuf_iterator<char>(in)), {});
+  sheet.replace(sheet.find("demo.bin"), 8, "rip.bin");
+  for (size_t at; (at = sheet.find(" AUDIO")) != std::string::npos;) sheet.replace(at, 6, " CDG");
+  std::ofstream(dir_.path() / "rip.cue") << sheet;
+
+  for (const std::string& disc : {demo_, (dir_.path() / "rip.cue").string()}) {
+    const fs::path out = dir_.path() / (disc == demo_ ? "demo" : "rip");
+    std::string o, e;
+    ASSERT_EQ(CommandCdg({disc, "--track", "1", "--at", "6", "--at", "12.5", "--out", out.string()},
+                         &o, &e),
+              0)
+        << e;
+  }
+  for (double t : {6.0, 12.5}) {
+    const QImage demo(QString::fromStdString((dir_.path() / "demo" / CdgImageName(1, t)).string()));
+    const QImage rip(QString::fromStdString((dir_.path() / "rip" / CdgImageName(1, t)).string()));
+    ASSERT_FALSE(demo.isNull());
+    EXPECT_EQ(demo, rip) << t;
+  }
 }
 
 TEST_F(CdgDemo, BadUsageAndFailuresLeaveNoImages) {
