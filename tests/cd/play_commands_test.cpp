@@ -19,6 +19,8 @@
 #include "tests/cd/disc_image.h"
 #include "tests/support/cd_test_support.h"
 #include "tests/support/outside_tool.h"
+#include "tools/cli/cdg_command.h"
+#include "tools/cli/render_command.h"
 
 extern char** environ;
 
@@ -83,6 +85,19 @@ TEST_F(PlayCommands, RipChecksItsArguments) {
   EXPECT_NE(err_.find("no track 3"), std::string::npos);
   EXPECT_EQ(Run(CommandRip, {cue, "--track", "2"}), 1);
   EXPECT_NE(err_.find("data track"), std::string::npos);
+  // The commands that play a track refuse the same tracks alike.
+  const std::string out = (dir_.path() / "out").string();
+  for (const char* track : {"3", "2"}) {
+    const int status = track[0] == '3' ? 2 : 1;
+    const std::string reason =
+        track[0] == '3' ? ": the disc has no track 3\n" : ": track 2 is a data track\n";
+    EXPECT_EQ(Run(CommandRender, {cue, "--track", track, "--out", out + ".wav"}), status);
+    EXPECT_EQ(err_, "sorn-karaoke-cli render" + reason);
+    EXPECT_EQ(Run(CommandCdg, {cue, "--track", track, "--at", "0.5", "--out", out}), status);
+    EXPECT_EQ(err_, "sorn-karaoke-cli cdg" + reason);
+  }
+  EXPECT_FALSE(fs::exists(out + ".wav"));
+  EXPECT_FALSE(fs::exists(out));
   // What is wrong is said: a missing folder is not a full disk.
   EXPECT_EQ(Run(CommandRip, {cue, "--track", "1", "--out", "/nonexistent/dir/x.wav"}), 1);
   EXPECT_NE(err_.find("not ripped: the folder /nonexistent/dir: No such file or directory"),

@@ -84,16 +84,11 @@ int CommandCdg(const std::vector<std::string>& args, std::string* out, std::stri
     *err += "sorn-karaoke-cli cdg: " + error + "\n" + usage;
     return 2;
   }
-  if (!OpenPlayerDisc(a.disc, false, &error)) {
+  if (int status = OpenPlayerTrack(a.disc, false, a.track, &error)) {
     *err += "sorn-karaoke-cli cdg: " + error + "\n";
-    return 2;
+    return status;
   }
   const int index = a.track - 1;
-  if (index > player.lastTrack.load()) {
-    ClosePlayerDisc();
-    *err += "sorn-karaoke-cli cdg: the disc has no track " + std::to_string(a.track) + "\n";
-    return 2;
-  }
   const CdTrack& t = player.cdTrack[index];
   const int32_t trackSectors =
       (t.lengthMinutes * 60 + t.lengthSeconds) * kFramesPerSecond + t.lengthFrames;
@@ -106,11 +101,6 @@ int CommandCdg(const std::vector<std::string>& args, std::string* out, std::stri
                   a.track, static_cast<double>(trackSectors) / kFramesPerSecond);
     *err += text;
     return 2;
-  }
-  if (IsDataTrack(index)) {
-    ClosePlayerDisc();
-    *err += "sorn-karaoke-cli cdg: track " + std::to_string(a.track) + " is a data track\n";
-    return 1;
   }
 
   // The packs up to the last time asked for.

@@ -96,6 +96,21 @@ bool OpenPlayerDisc(const std::string& disc, bool titles, std::string* error) {
   return true;
 }
 
+int OpenPlayerTrack(const std::string& disc, bool titles, int track, std::string* error) {
+  if (!OpenPlayerDisc(disc, titles, error)) return 2;
+  if (track < 1 || track > player.lastTrack.load() + 1) {
+    ClosePlayerDisc();
+    *error = "the disc has no track " + std::to_string(track);
+    return 2;
+  }
+  if (IsDataTrack(track - 1)) {
+    ClosePlayerDisc();
+    *error = "track " + std::to_string(track) + " is a data track";
+    return 1;
+  }
+  return 0;
+}
+
 void ClosePlayerDisc() {
   CdShutdown(nullptr);
   SetCdDiscHooks(nullptr);
@@ -159,19 +174,9 @@ int CommandRip(const std::vector<std::string>& args, std::string* out, std::stri
     return 2;
   }
   std::string error;
-  if (!OpenPlayerDisc(disc, outPath.empty(), &error)) {
+  if (int status = OpenPlayerTrack(disc, outPath.empty(), track, &error)) {
     *err += "sorn-karaoke-cli rip: " + error + "\n";
-    return 2;
-  }
-  if (track > player.lastTrack.load() + 1) {
-    ClosePlayerDisc();
-    *err += "sorn-karaoke-cli rip: the disc has no track " + std::to_string(track) + "\n";
-    return 2;
-  }
-  if (IsDataTrack(track - 1)) {
-    ClosePlayerDisc();
-    *err += "sorn-karaoke-cli rip: track " + std::to_string(track) + " is a data track\n";
-    return 1;
+    return status;
   }
   const std::string clash =
       OutputClash({outPath.empty() ? RipFilePath(track - 1) : outPath}, DiscInputFiles(disc));

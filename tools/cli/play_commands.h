@@ -20,6 +20,10 @@ int CommandRip(const std::vector<std::string>& args, std::string* out, std::stri
 // disc's CD information file is loaded as well (the demo disc's file installed first). False
 // with a one-line reason.
 bool OpenPlayerDisc(const std::string& disc, bool titles, std::string* error);
+// OpenPlayerDisc, then the check that its track (1-based) is there and holds audio: 0 with
+// the disc open; else the command's exit status (2: no disc or no such track, 1: a data
+// track) with a one-line reason, the disc closed.
+int OpenPlayerTrack(const std::string& disc, bool titles, int track, std::string* error);
 // Closes the drive opened by OpenPlayerDisc.
 void ClosePlayerDisc();
 // Parses a whole number in [low, high]; false otherwise.

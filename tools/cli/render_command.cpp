@@ -202,17 +202,11 @@ int CommandRender(const std::vector<std::string>& args, std::string* out, std::s
     *err += "sorn-karaoke-cli render: " + error + "\n";
     return 2;
   }
-  if (!OpenPlayerDisc(a.disc, true, &error)) {
+  if (int status = OpenPlayerTrack(a.disc, true, a.track, &error)) {
     *err += "sorn-karaoke-cli render: " + error + "\n";
-    return 2;
+    return status;
   }
   const int track = a.track - 1;
-  if (track > player.lastTrack.load() || IsDataTrack(track)) {
-    ClosePlayerDisc();
-    *err +=
-        "sorn-karaoke-cli render: the disc has no audio track " + std::to_string(a.track) + "\n";
-    return 2;
-  }
 
   // The voice files of the track, named as the player names them.
   VoiceScratch scratch;
