@@ -179,26 +179,6 @@ class CdgImageDisc final : public ImageDisc {
   std::shared_ptr<const CdgLayout> layout_;
 };
 
-// "FILE "name" TYPE" or "FILE name TYPE": the name and the type.
-bool ParseFileLine(const std::string& rest, std::string* name, std::string* type) {
-  std::string text = rest;
-  if (!text.empty() && text[0] == '"') {
-    const size_t close = text.find('"', 1);
-    if (close == std::string::npos) return false;
-    *name = text.substr(1, close - 1);
-    text = text.substr(close + 1);
-  } else {
-    const size_t blank = text.find_first_of(" \t");
-    if (blank == std::string::npos) return false;
-    *name = text.substr(0, blank);
-    text = text.substr(blank);
-  }
-  std::istringstream words(text);
-  words >> *type;
-  *type = Upper(*type);
-  return !name->empty();
-}
-
 // "mm:ss:ff" as sectors.
 bool ParseMsf(const std::string& text, int32_t* sectors) {
   int m = 0, s = 0, f = 0;
@@ -232,11 +212,15 @@ bool LoadCdgSheet(const std::string& cuePath, CdgLayout* layout, std::string* er
     std::string rest;
     std::getline(words >> std::ws, rest);
     if (keyword == "FILE") {
-      std::string name, type;
-      if (!ParseFileLine(rest, &name, &type)) return fail(number, "a FILE line without a name");
-      if (type != "BINARY") return fail(number, "CDG tracks are read from BINARY files only");
+      size_t after = 0;
+      const std::string name = CueFileName(rest, 0, &after);
+      std::string type;
+      std::istringstream(rest.substr(after)) >> type;
+      if (name.empty()) return fail(number, "a FILE line without a name");
+      if (Upper(type) != "BINARY")
+        return fail(number, "CDG tracks are read from BINARY files only");
       CdgDataFile file;
-      file.path = std::filesystem::path(name).is_absolute() ? name : (folder / name).string();
+      file.path = (folder / name).string();  // an absolute name stays as it is
       file.fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
       if (file.fd < 0) return fail(number, "cannot open " + file.path);
       const off_t size = ::lseek(file.fd, 0, SEEK_END);
@@ -309,6 +293,21 @@ bool EndsWithNoCase(const std::string& text, const char* suffix) {
       return false;
   }
   return true;
+}
+
+std::string CueFileName(const std::string& line, size_t from, size_t* after) {
+  size_t end = line.size();
+  std::string name;
+  if (from < line.size() && line[from] == '"') {
+    const size_t close = line.find('"', from + 1);
+    name = line.substr(from + 1, close == std::string::npos ? std::string::npos : close - from - 1);
+    end = close == std::string::npos ? line.size() : close + 1;
+  } else if (from < line.size()) {
+    end = std::min(line.find_first_of(" \t\r", from), line.size());
+    name = line.substr(from, end - from);
+  }
+  if (after) *after = end;
+  return name;
 }
 
 bool IsCdgCueSheet(const std::string& path) {

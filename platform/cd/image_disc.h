@@ -46,5 +46,10 @@ class ImageDisc {
 // Whether a path ends with a suffix given in lower case, whatever the path's case.
 bool EndsWithNoCase(const std::string& text, const char* suffix);
 
+// The file name of a CUE sheet's FILE line, starting at from (after the keyword and its
+// blanks): quoted, or up to the next blank; "" for none. *after (may be null): the position
+// after the name.
+std::string CueFileName(const std::string& line, size_t from, size_t* after = nullptr);
+
 // True for a CUE sheet with a CDG track (its data files hold 2448-byte sectors).
 bool IsCdgCueSheet(const std::string& path);

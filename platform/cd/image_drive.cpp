@@ -268,13 +268,7 @@ std::vector<std::string> ImageFiles(const std::string& imagePath) {
       continue;
     at = line.find_first_not_of(" \t", wordEnd);
     if (at == std::string::npos) continue;
-    std::string name;
-    if (line[at] == '"') {
-      const size_t close = line.find('"', at + 1);
-      name = line.substr(at + 1, close == std::string::npos ? std::string::npos : close - at - 1);
-    } else {
-      name = line.substr(at, line.find_first_of(" \t\r", at) - at);
-    }
+    const std::string name = CueFileName(line, at);
     if (!name.empty()) files.push_back((folder / name).string());
   }
   return files;
