@@ -33,3 +33,21 @@ class Event {
   const bool manual_;
   bool set_;
 };
+
+// A thread held at one point until let go: the held thread calls Pass (it has arrived, and
+// waits for Open); another thread waits for the arrival with WaitReached.
+class PassGate {
+ public:
+  void Pass() {
+    reached_.Set();
+    open_.Wait();
+  }
+  bool WaitReached(uint32_t timeoutMs = kInfinite) {
+    return reached_.Wait(timeoutMs) == kWaitObject0;
+  }
+  void Open() { open_.Set(); }
+
+ private:
+  Event reached_{Event::Reset::kManual};
+  Event open_{Event::Reset::kManual};
+};

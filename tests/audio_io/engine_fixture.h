@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,35 +19,13 @@
 #include "audio/streaming.h"
 #include "diagnostics/diagnostics.h"
 #include "platform/audio/sim_audio.h"
+#include "platform/sync/event.h"
 #include "tests/audio_io/audio_test_util.h"
 #include "tests/support/trace_capture.h"
 
 using ::testing::HasSubstr;
 
 namespace testutil {
-
-// Holds the card's first input read until the test lets it go.
-struct Gate {
-  std::mutex lock;
-  std::condition_variable changed;
-  bool reached = false;  // the streaming thread is at the gate
-  bool open = false;
-  void Open() {
-    std::lock_guard<std::mutex> guard(lock);
-    open = true;
-    changed.notify_all();
-  }
-  void Pass() {
-    std::unique_lock<std::mutex> guard(lock);
-    reached = true;
-    changed.notify_all();
-    changed.wait(guard, [this] { return open; });
-  }
-  void WaitReached() {
-    std::unique_lock<std::mutex> guard(lock);
-    changed.wait(guard, [this] { return reached; });
-  }
-};
 
 // The CD ring empty and at the start of a track, as before a first run.
 inline void ResetCddaRing() {

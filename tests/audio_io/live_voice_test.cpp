@@ -49,7 +49,7 @@ class LiveVoiceTest : public EngineTest {
   // the test has raised cdDataReady (the streaming thread clears it as it starts), so that the
   // CD music starts within the first blocks of the microphone. The output goes to outPath.
   SimAudioOptions GatedCard(const std::string& micPath, const std::string& outPath,
-                            std::shared_ptr<Gate> gate) {
+                            std::shared_ptr<PassGate> gate) {
     SimAudioOptions options;
     options.realTime = true;
     options.openSource = [gate, micPath](const WaveDeviceFormat& format) {
@@ -67,7 +67,7 @@ class LiveVoiceTest : public EngineTest {
     return options;
   }
 
-  int StartGated(SimAudioOptions options, Gate* gate) {
+  int StartGated(SimAudioOptions options, PassGate* gate) {
     const int result = Start(std::move(options));
     if (result == kInitSound_Ok) {
       gate->WaitReached();
@@ -287,7 +287,7 @@ TEST_P(GeometryTest, ATakeStaysAlignedWithTheCdThroughAnOverrun) {
     for (int64_t f = 0; f < kMicFrames; ++f) mic[size_t(2 * f)] = FramePairValue(f);
     for (int64_t f : sung) mic[size_t(2 * f)] = mic[size_t(2 * f + 2)] = kNote;
     ASSERT_TRUE(WriteWav(dir_.File("mic.wav"), 44100, 2, 16, mic.data(), int32_t(mic.size())));
-    auto gate = std::make_shared<Gate>();
+    auto gate = std::make_shared<PassGate>();
     SimAudioOptions options = GatedCard(dir_.File("mic.wav"), dir_.File("record-out.wav"), gate);
     options.inputStall = {kStallAt, kLost};
     setUpBlock();
@@ -327,7 +327,7 @@ TEST_P(GeometryTest, ATakeStaysAlignedWithTheCdThroughAnOverrun) {
   // Playback from the track's start: file sample j plays at CD frame 2j + 1, which the right
   // channel names beside the note on the left (both carry the quarter of the dry voice).
   {
-    auto gate = std::make_shared<Gate>();
+    auto gate = std::make_shared<PassGate>();
     const std::string out = dir_.File("playback-out.wav");
     setUpBlock();
     ASSERT_EQ(StartVoiceFilePlayback(nullptr), 1);

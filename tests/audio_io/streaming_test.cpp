@@ -59,7 +59,7 @@ bool CountDrained() {
 TEST_F(StreamingTest, FullDuplexOutputEqualsTheBlockProcessedOffline) {
   const auto mic = Noise(2 * 4096 * kMicBlocks, 7);
   ASSERT_TRUE(WriteWav(dir_.File("mic.wav"), 44100, 2, 16, mic.data(), int32_t(mic.size())));
-  auto gate = std::make_shared<Gate>();
+  auto gate = std::make_shared<PassGate>();
   SimAudioOptions options;
   const std::string micPath = dir_.File("mic.wav"), outPath = dir_.File("out.wav");
   options.openSource = [gate, micPath](const WaveDeviceFormat& format) {

@@ -1,7 +1,6 @@
 #include "tools/cli/render_command.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,37 +25,13 @@
 #include "dsp/voicefx.h"
 #include "platform/audio/sim_audio.h"
 #include "platform/files/output_file.h"
+#include "platform/sync/event.h"
 #include "settings/settings.h"
 #include "tools/cli/play_commands.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Holds the streaming thread at its first input read until the stream is ready, so the output
-// starts with the card's queued silence and then the track.
-struct StartGate {
-  std::mutex lock;
-  std::condition_variable changed;
-  bool reached = false;
-  bool open = false;
-
-  void Pass() {
-    std::unique_lock<std::mutex> guard(lock);
-    reached = true;
-    changed.notify_all();
-    changed.wait(guard, [this] { return open; });
-  }
-  bool WaitReached() {
-    std::unique_lock<std::mutex> guard(lock);
-    return changed.wait_for(guard, std::chrono::seconds(10), [this] { return reached; });
-  }
-  void Open() {
-    std::lock_guard<std::mutex> guard(lock);
-    open = true;
-    changed.notify_all();
-  }
-};
 
 struct RenderArguments {
   std::string disc, mic, record, playback, out;
@@ -243,7 +218,7 @@ int CommandRender(const std::vector<std::string>& args, std::string* out, std::s
       kRawSectorBytes / 4;
   auto output = std::make_shared<WavSinkControl>();
 
-  auto gate = std::make_shared<StartGate>();
+  auto gate = std::make_shared<PassGate>();
   SimAudioOptions options = SimOptionsWithFiles(a.mic, "", false);
   options.openSink = [output, path = a.out](const WaveDeviceFormat& format) {
     return WavFileSink(path, format, output);
@@ -266,7 +241,7 @@ int CommandRender(const std::vector<std::string>& args, std::string* out, std::s
   soundBlock.musicSource = WriteCdDataForRender;  // set before the streaming thread starts
   const int started = InitSound(nullptr, nullptr, kSubBlockDivisor);
   int code = 0;
-  if (started != kInitSound_Ok || !gate->WaitReached()) {
+  if (started != kInitSound_Ok || !gate->WaitReached(10000)) {
     *err += "sorn-karaoke-cli render: the simulated sound card did not start\n";
     code = 1;
   } else {
