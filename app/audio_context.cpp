@@ -57,8 +57,6 @@ void DefaultAudioContext(AudioContext* context, int* doneFlag) {
   block.notch60On.store(1);
   block.notch120On.store(0);
   block.stereoGeneratorOn.store(1);
-  SetMusicBalance(0.0f);
-  block.prevGain[0] = block.prevGain[1] = -1.0f;
   SetKaraokeParameter(kStereoGeneratorOrder, 3.0f);
   SetKaraokeParameter(kStereoGeneratorBands, 750.0f);
   for (int i = 0; i < kAudioParameterCount; ++i) context->ranges[i] = kRanges[i];
