@@ -11,7 +11,8 @@
 #                          WORKDIR/shots.txt, the wall clock (microseconds) before and after it
 #   "waitlog TEXT"         wait until the program's output holds TEXT (blanks allowed)
 #   "icon NAME"            the main window's _NET_WM_ICON as xprop prints it, into WORKDIR/NAME.txt
-# Then Esc ends the program; its exit status is handed back.
+# Then Esc ends the program; its exit status is handed back (91: the X server never took
+# connections).
 # Usage: drive_panel.sh PROGRAM WORKDIR STEP...
 set -u
 program=$1 work=$2
@@ -20,6 +21,12 @@ out="$work/out.wav"
 log="$work/program.log"
 export SORN_CONFIG_DIR="$work/config" XDG_DATA_HOME="$work/data" SORN_AUDIO=sim
 export SORN_SIM_OUTPUT="$out" SORN_SIM_PACING=realtime
+# The X server xvfb-run started must take connections first; status 91 says it never did.
+for _ in $(seq 200); do
+  xdotool getdisplaygeometry >/dev/null 2>&1 && break
+  sleep 0.05
+done
+xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "drive_panel: no X server at $DISPLAY" >&2; exit 91; }
 "$program" >"$log" 2>&1 &
 pid=$!
 
